@@ -1,0 +1,103 @@
+#include "support/child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace veltrane::testing {
+
+pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                   const std::string& stdoutPath) {
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    setpgid(0, 0);
+    for (const auto& kv : env) {
+      auto eq = kv.find('=');
+      std::string name = kv.substr(0, eq);
+      std::string value = eq == std::string::npos ? "" : kv.substr(eq + 1);
+      if (value.empty()) unsetenv(name.c_str());
+      else setenv(name.c_str(), value.c_str(), 1);
+    }
+    if (!stdoutPath.empty()) {
+      int fd = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd >= 0) {
+        dup2(fd, 1);
+        dup2(fd, 2);
+        close(fd);
+      }
+    }
+    int devnull = open("/dev/null", O_RDONLY);
+    if (devnull >= 0) dup2(devnull, 0);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+std::optional<ExitStatus> WaitProcess(pid_t pid, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) {
+      ExitStatus s;
+      if (WIFEXITED(status)) {
+        s.exited = true;
+        s.code = WEXITSTATUS(status);
+      } else if (WIFSIGNALED(status)) {
+        s.signal = WTERMSIG(status);
+      }
+      return s;
+    }
+    if (r < 0 && errno != EINTR) return ExitStatus{};  // not our child or already reaped
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void KillProcess(pid_t pid) {
+  if (pid <= 0) return;
+  if (kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
+}
+
+ExitStatus RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                      std::chrono::milliseconds timeout, std::string* output) {
+  std::string outPath;
+  if (output) outPath = MakeTempDir("run") + "/out.txt";
+  pid_t pid = StartProcess(argv, env, outPath);
+  auto st = WaitProcess(pid, timeout);
+  if (!st) {
+    KillProcess(pid);
+    st = ExitStatus{false, 0, SIGKILL};
+  }
+  if (output) {
+    std::ifstream in(outPath);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    *output = ss.str();
+  }
+  return *st;
+}
+
+std::string MakeTempDir(const std::string& prefix) {
+  std::string templ = std::string(VELTRANE_TEST_TMP) + "/" + prefix + "-XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+  return buf.data();
+}
+
+}  // namespace veltrane::testing

@@ -1,0 +1,40 @@
+// Starting and waiting for programs under test, with timeouts so a hung program
+// fails its test instead of hanging the suite.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace veltrane::testing {
+
+struct ExitStatus {
+  bool exited = false;    // ended by exit(); else by a signal
+  int code = 0;           // exit code (0..255) when exited
+  int signal = 0;         // the signal when not exited
+};
+
+// Starts argv[0] with the given environment additions ("NAME=value"; "NAME=" unsets).
+pid_t StartProcess(const std::vector<std::string>& argv,
+                   const std::vector<std::string>& env = {},
+                   const std::string& stdoutPath = "");
+
+// Waits up to `timeout` for the child; nullopt if it is still running.
+std::optional<ExitStatus> WaitProcess(pid_t pid, std::chrono::milliseconds timeout);
+
+// SIGKILLs and reaps a child that is still running (safe on an already reaped pid).
+void KillProcess(pid_t pid);
+
+// Runs a command to completion (killed after `timeout`); returns its status.
+ExitStatus RunProcess(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& env = {},
+                      std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                      std::string* output = nullptr);
+
+// A fresh empty folder under the build's test-tmp folder.
+std::string MakeTempDir(const std::string& prefix);
+
+}  // namespace veltrane::testing

@@ -1,0 +1,311 @@
+#include "support/xvfb_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+
+namespace veltrane::testing {
+
+namespace {
+
+int IgnoreXErrors(::Display*, XErrorEvent*) { return 0; }
+
+std::string PropertyText(::Display* d, ::Window w, const char* name, const char* type) {
+  Atom prop = XInternAtom(d, name, False);
+  Atom want = type ? XInternAtom(d, type, False) : AnyPropertyType;
+  Atom actual;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  std::string out;
+  if (XGetWindowProperty(d, w, prop, 0, 1024, False, want, &actual, &format, &n, &after, &data) ==
+          Success &&
+      data) {
+    if (format == 8) out.assign(reinterpret_cast<char*>(data), n);
+    XFree(data);
+  }
+  return out;
+}
+
+int MaskShift(unsigned long mask) {
+  int s = 0;
+  while (mask && !(mask & 1)) { mask >>= 1; ++s; }
+  return s;
+}
+int MaskBits(unsigned long mask) {
+  mask >>= MaskShift(mask);
+  int b = 0;
+  while (mask & 1) { mask >>= 1; ++b; }
+  return b;
+}
+std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
+  if (!mask) return 0;
+  unsigned long v = (pixel & mask) >> MaskShift(mask);
+  int bits = MaskBits(mask);
+  return static_cast<std::uint8_t>(bits >= 8 ? v >> (bits - 8) : (v * 255) / ((1ul << bits) - 1));
+}
+
+}  // namespace
+
+bool Picture::SavePng(const std::string& path) const {
+  std::string ppm = path + ".ppm";
+  {
+    std::ofstream out(ppm, std::ios::binary);
+    out << "P6\n" << width << " " << height << "\n255\n";
+    for (const auto& p : pixels) out.put(static_cast<char>(p.r)).put(static_cast<char>(p.g)).put(static_cast<char>(p.b));
+  }
+  auto st = RunProcess({"convert", ppm, path});
+  std::remove(ppm.c_str());
+  return st.exited && st.code == 0;
+}
+
+XvfbSession::XvfbSession(const XvfbOptions& o) {
+  home_ = MakeTempDir("home");
+  fbdir_ = MakeTempDir("fb");
+  int pipefd[2];
+  if (pipe(pipefd) != 0) return;
+  std::string screen = std::to_string(o.width) + "x" + std::to_string(o.height) + "x" + std::to_string(o.depth);
+  xvfb_ = fork();
+  if (xvfb_ == 0) {
+    close(pipefd[0]);
+    setpgid(0, 0);
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    std::string fd = std::to_string(pipefd[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+           "tcp", "-noreset", "-fbdir", fbdir_.c_str(), "+extension", "RANDR", nullptr);
+    _exit(127);
+  }
+  close(pipefd[1]);
+  // Xvfb writes its display number once it accepts connections.
+  std::string number;
+  pollfd p{pipefd[0], POLLIN, 0};
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (poll(&p, 1, 200) > 0) {
+      char buf[32];
+      ssize_t n = read(pipefd[0], buf, sizeof buf);
+      if (n <= 0) break;
+      number.append(buf, static_cast<size_t>(n));
+      if (number.find('\n') != std::string::npos) break;
+    }
+  }
+  close(pipefd[0]);
+  while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+  if (number.empty()) return;
+  name_ = ":" + number;
+  XSetErrorHandler(IgnoreXErrors);
+  display_ = XOpenDisplay(name_.c_str());
+  if (!display_) return;
+  if (o.windowManager) {
+    wm_ = Start({"openbox", "--sm-disable"});
+    Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    for (int i = 0; i < 200; ++i) {
+      Atom actual;
+      int format;
+      unsigned long n, after;
+      unsigned char* data = nullptr;
+      bool found = XGetWindowProperty(display_, DefaultRootWindow(display_), check, 0, 1, False,
+                                      XA_WINDOW, &actual, &format, &n, &after, &data) == Success &&
+                   n == 1;
+      if (data) XFree(data);
+      if (found) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+}
+
+XvfbSession::~XvfbSession() {
+  if (display_) XCloseDisplay(display_);
+  if (wm_ > 0) { kill(wm_, SIGTERM); if (!WaitProcess(wm_, std::chrono::seconds(2))) KillProcess(wm_); }
+  if (xvfb_ > 0) { kill(xvfb_, SIGTERM); if (!WaitProcess(xvfb_, std::chrono::seconds(3))) KillProcess(xvfb_); }
+}
+
+std::vector<std::string> XvfbSession::env() const {
+  return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
+          "XDG_CACHE_HOME=" + home_ + "/.cache", "XDG_RUNTIME_DIR=" + home_, "WAYLAND_DISPLAY=",
+          "QT_QPA_PLATFORM="};
+}
+
+pid_t XvfbSession::Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
+  auto e = env();
+  e.insert(e.end(), extraEnv.begin(), extraEnv.end());
+  return StartProcess(argv, e);
+}
+
+::Window XvfbSession::FindWindow(const std::string& title, bool mustBeViewable) {
+  if (!display_) return 0;
+  XSync(display_, False);
+  std::function<::Window(::Window)> walk = [&](::Window w) -> ::Window {
+    std::string n = PropertyText(display_, w, "_NET_WM_NAME", "UTF8_STRING");
+    if (n.empty()) n = PropertyText(display_, w, "WM_NAME", nullptr);
+    if (n == title) {
+      XWindowAttributes a;
+      if (!mustBeViewable || (XGetWindowAttributes(display_, w, &a) && a.map_state == IsViewable)) return w;
+    }
+    ::Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, w, &root, &parent, &children, &count)) return 0;
+    ::Window found = 0;
+    for (unsigned int i = count; i-- > 0 && !found;) found = walk(children[i]);
+    if (children) XFree(children);
+    return found;
+  };
+  return walk(DefaultRootWindow(display_));
+}
+
+::Window XvfbSession::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    if (::Window w = FindWindow(title)) return w;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return 0;
+}
+
+bool XvfbSession::WaitForWindowGone(const std::string& title, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    if (!FindWindow(title, false)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return false;
+}
+
+WindowInfo XvfbSession::Info(::Window w) {
+  WindowInfo info;
+  info.window = w;
+  XWindowAttributes a;
+  if (!display_ || !XGetWindowAttributes(display_, w, &a)) return info;
+  ::Window child;
+  XTranslateCoordinates(display_, w, DefaultRootWindow(display_), 0, 0, &info.x, &info.y, &child);
+  info.width = a.width;
+  info.height = a.height;
+  info.viewable = a.map_state == IsViewable;
+  return info;
+}
+
+std::string XvfbSession::ClassOf(::Window w) {
+  XClassHint hint{};
+  std::string cls;
+  if (display_ && XGetClassHint(display_, w, &hint)) {
+    if (hint.res_class) cls = hint.res_class;
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+  }
+  return cls;
+}
+
+Picture XvfbSession::Capture() {
+  if (!display_) return {};
+  XWindowAttributes a;
+  XGetWindowAttributes(display_, DefaultRootWindow(display_), &a);
+  return Capture(0, 0, a.width, a.height);
+}
+
+Picture XvfbSession::Capture(int x, int y, int w, int h) {
+  Picture pic;
+  if (!display_) return pic;
+  XImage* img = XGetImage(display_, DefaultRootWindow(display_), x, y, static_cast<unsigned>(w),
+                          static_cast<unsigned>(h), AllPlanes, ZPixmap);
+  if (!img) return pic;
+  Visual* v = DefaultVisual(display_, DefaultScreen(display_));
+  pic.width = w;
+  pic.height = h;
+  pic.pixels.resize(static_cast<size_t>(w) * h);
+  for (int j = 0; j < h; ++j)
+    for (int i = 0; i < w; ++i) {
+      unsigned long px = XGetPixel(img, i, j);
+      pic.pixels[static_cast<size_t>(j) * w + i] = {Channel(px, v->red_mask), Channel(px, v->green_mask),
+                                                    Channel(px, v->blue_mask)};
+    }
+  XDestroyImage(img);
+  return pic;
+}
+
+Picture XvfbSession::Framebuffer() {
+  Picture pic;
+  std::ifstream in(fbdir_ + "/Xvfb_screen0", std::ios::binary);
+  std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (data.size() < 100) return pic;
+  auto be32 = [&](size_t i) {
+    return (std::uint32_t(data[i * 4]) << 24) | (std::uint32_t(data[i * 4 + 1]) << 16) |
+           (std::uint32_t(data[i * 4 + 2]) << 8) | std::uint32_t(data[i * 4 + 3]);
+  };
+  std::uint32_t headerSize = be32(0), width = be32(4), height = be32(5), byteOrder = be32(7);
+  std::uint32_t bpp = be32(11), bpl = be32(12), rmask = be32(14), gmask = be32(15), bmask = be32(16);
+  std::uint32_t ncolors = be32(19);
+  size_t offset = headerSize + ncolors * 12;
+  if (data.size() < offset + static_cast<size_t>(bpl) * height) return pic;
+  pic.width = static_cast<int>(width);
+  pic.height = static_cast<int>(height);
+  pic.pixels.resize(static_cast<size_t>(width) * height);
+  size_t bytes = bpp / 8;
+  for (std::uint32_t y = 0; y < height; ++y)
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const unsigned char* p = &data[offset + static_cast<size_t>(y) * bpl + x * bytes];
+      unsigned long px = 0;
+      for (size_t k = 0; k < bytes; ++k)
+        px |= static_cast<unsigned long>(p[k]) << (byteOrder == LSBFirst ? 8 * k : 8 * (bytes - 1 - k));
+      pic.pixels[static_cast<size_t>(y) * width + x] = {Channel(px, rmask), Channel(px, gmask), Channel(px, bmask)};
+    }
+  return pic;
+}
+
+void XvfbSession::Key(const char* keysymName, bool press) {
+  if (!display_) return;
+  KeyCode code = XKeysymToKeycode(display_, XStringToKeysym(keysymName));
+  XTestFakeKeyEvent(display_, code, press ? True : False, CurrentTime);
+  XFlush(display_);
+}
+
+void XvfbSession::TapKey(const char* keysymName, std::chrono::milliseconds hold) {
+  Key(keysymName, true);
+  std::this_thread::sleep_for(hold);
+  Key(keysymName, false);
+}
+
+void XvfbSession::MovePointer(int x, int y) {
+  if (!display_) return;
+  XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+  XFlush(display_);
+}
+
+void XvfbSession::Button(int button, bool press) {
+  if (!display_) return;
+  XTestFakeButtonEvent(display_, static_cast<unsigned>(button), press ? True : False, CurrentTime);
+  XFlush(display_);
+}
+
+void XvfbSession::Sync() {
+  if (display_) XSync(display_, False);
+}
+
+ExitStatus XvfbSession::Run(const std::vector<std::string>& argv, std::string* output) {
+  return RunProcess(argv, env(), std::chrono::seconds(20), output);
+}
+
+std::string XvfbSession::ScreenSize() {
+  if (!display_) return "";
+  XWindowAttributes a;
+  XGetWindowAttributes(display_, DefaultRootWindow(display_), &a);
+  return std::to_string(a.width) + "x" + std::to_string(a.height);
+}
+
+}  // namespace veltrane::testing
