@@ -1,0 +1,26 @@
+// A scoped X error trap: while it lives, protocol errors (BadWindow from a window
+// that vanished, BadMatch from a mode the server refuses) are recorded instead of
+// ending the process through Xlib's default handler.
+#pragma once
+
+#include <X11/Xlib.h>
+
+namespace veltrane::platform {
+
+class XErrorTrap {
+public:
+    explicit XErrorTrap(::Display* display);
+    ~XErrorTrap();
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+    // Waits for the server to answer everything sent so far and tells whether any
+    // request since the trap was set (or since the last call) failed.
+    bool Failed();
+
+private:
+    ::Display* display_;
+    XErrorHandler previous_;
+};
+
+}  // namespace veltrane::platform
