@@ -7,6 +7,8 @@ namespace {
 
 // The process's display count. The pointer shows while it is zero or more.
 int g_displayCount = 0;
+// The connection on which we asked the server to hide the pointer, if we did.
+::Display* g_hiddenOn = nullptr;
 
 bool HaveXFixes(::Display* display) {
     int eventBase = 0, errorBase = 0;
@@ -16,19 +18,18 @@ bool HaveXFixes(::Display* display) {
 }  // namespace
 
 int ShowCursor(::Display* display, bool show) {
-    const int before = g_displayCount;
     g_displayCount += show ? 1 : -1;
-    // The server counts hides per connection too and refuses a show without a
-    // hide, so only the crossings between shown and hidden reach it.
-    const bool hideNow = before >= 0 && g_displayCount < 0;
-    const bool showNow = before < 0 && g_displayCount >= 0;
-    if ((hideNow || showNow) && display != nullptr && HaveXFixes(display)) {
-        const ::Window root = DefaultRootWindow(display);
-        if (hideNow) {
-            XFixesHideCursor(display, root);
-        } else {
-            XFixesShowCursor(display, root);
-        }
+    if (display == nullptr || !HaveXFixes(display)) return g_displayCount;
+    // The server counts hides per connection and refuses a show without a hide,
+    // so it sees at most one hide of ours, matched by exactly one show.
+    const ::Window root = DefaultRootWindow(display);
+    if (g_displayCount < 0 && g_hiddenOn == nullptr) {
+        XFixesHideCursor(display, root);
+        g_hiddenOn = display;
+        XFlush(display);
+    } else if (g_displayCount >= 0 && g_hiddenOn == display) {
+        XFixesShowCursor(display, root);
+        g_hiddenOn = nullptr;
         XFlush(display);
     }
     return g_displayCount;

@@ -7,7 +7,8 @@
 
 namespace veltrane::platform {
 
-// Raises (show) or lowers (hide) the count by one and returns the new count.
+// Raises (show) or lowers (hide) the count by one and returns the new count. With a
+// null display only the count moves; the next call with a display applies it.
 int ShowCursor(::Display* display, bool show);
 
 }  // namespace veltrane::platform
