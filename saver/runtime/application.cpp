@@ -1,0 +1,140 @@
+#include "saver/runtime/application.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <QApplication>
+#include <QSocketNotifier>
+
+#include "saver/runtime/fonts.h"
+#include "saver/runtime/form.h"
+#include "saver/runtime/window_system.h"
+#include "saver/runtime/x_display.h"
+
+extern char** environ;
+
+namespace veltrane::vb {
+
+namespace {
+
+Application* g_instance = nullptr;
+bool g_running = false;
+int g_signalPipe[2] = {-1, -1};
+
+std::string& CommandLine() {
+  static std::string text;
+  return text;
+}
+
+void OnTerminationSignal(int signo) {
+  int saved = errno;
+  unsigned char b = static_cast<unsigned char>(signo);
+  if (g_signalPipe[1] >= 0) (void)!write(g_signalPipe[1], &b, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+std::string JoinArguments(int argc, const char* const* argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
+void SetCommandLine(int argc, const char* const* argv) { CommandLine() = JoinArguments(argc, argv); }
+std::string Command() { return CommandLine(); }
+
+std::string FolderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string AppPath() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  return FolderOf(std::string(buf, static_cast<size_t>(n)));
+}
+
+Application::Application(int& argc, char** argv) {
+  for (char** e = environ; e && *e; ++e) startEnvironment_.emplace_back(*e);
+  SetCommandLine(argc, argv);
+  // The shell looks up, re-parents and measures X windows, so Qt must run on X11,
+  // and Qt's pixels must be the server's pixels.
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+  if (!XDisplay()) {
+    std::fprintf(stderr, "Veltrane.scr: cannot open the X display \"%s\"\n",
+                 getenv("DISPLAY") ? getenv("DISPLAY") : "");
+    std::exit(1);
+  }
+  app_ = std::make_unique<QApplication>(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
+  RegisterFontSubstitutions();
+  g_instance = this;
+
+  // A close request from outside (the session ending, a service stopping the
+  // saver, Ctrl-C) takes the same unload path as closing the window.
+  if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    signalNotifier_ = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(signalNotifier_.get(), &QSocketNotifier::activated, [this] { OnSignal(); });
+    struct sigaction sa {};
+    sa.sa_handler = OnTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+  }
+}
+
+Application::~Application() { g_instance = nullptr; }
+
+Application* Application::Instance() { return g_instance; }
+
+void Application::OnSignal() {
+  unsigned char b = 0;
+  int signo = 0;
+  while (read(g_signalPipe[0], &b, 1) == 1) signo = b;
+  if (!signo) return;
+  Form::UnloadAll(signo == SIGHUP ? kAppWindows : kAppTaskManager);
+  // A form that refused to unload does not keep the process alive against the signal.
+  End();
+}
+
+int Application::Run() {
+  if (Form::LoadedForms().empty()) return 0;
+  g_running = true;
+  int code = app_->exec();
+  g_running = false;
+  return code;
+}
+
+void NotifyFormUnloaded() {
+  if (g_running && Form::LoadedForms().empty()) QCoreApplication::exit(0);
+}
+
+void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void End() {
+  // Requests still queued (a pointer shown again, say) reach the server first.
+  SyncXDisplay();
+  FlushWindowSystem();
+  std::fflush(nullptr);
+  _exit(0);
+}
+
+}  // namespace veltrane::vb

@@ -1,0 +1,86 @@
+#include "saver/runtime/label.h"
+
+#include <QFontMetrics>
+#include <QPalette>
+
+namespace veltrane::vb {
+
+Label::Label(Container& container, std::string name)
+    : QLabel(container.ContainerWidget()), Control(container, std::move(name)) {
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setTextFormat(Qt::PlainText);
+  setMouseTracking(true);
+  QLabel::setFont(ToQFont(font_));
+  ApplyLook();
+  show();
+}
+
+std::string Label::Caption() const { return text().toStdString(); }
+
+void Label::SetCaption(const std::string& caption) {
+  setText(QString::fromStdString(caption));
+  if (autoSize_) FitToText();
+}
+
+void Label::SetForeColor(Color color) {
+  foreColor_ = color;
+  ApplyLook();
+}
+void Label::SetBackColor(Color color) {
+  backColor_ = color;
+  ApplyLook();
+}
+void Label::SetBackStyle(int style) {
+  backStyle_ = style;
+  ApplyLook();
+}
+void Label::SetAutoSize(bool autoSize) {
+  autoSize_ = autoSize;
+  if (autoSize_) FitToText();
+}
+void Label::SetFont(const FontSpec& font) {
+  font_ = font;
+  QLabel::setFont(ToQFont(font_));
+  if (autoSize_) FitToText();
+}
+
+void Label::ApplyLook() {
+  QPalette p = palette();
+  p.setColor(QPalette::WindowText, ToQColor(foreColor_));
+  p.setColor(QPalette::Window, ToQColor(backColor_));
+  setPalette(p);
+  // A transparent label lets its container's drawing show through.
+  setAutoFillBackground(backStyle_ == kBackOpaque);
+  update();
+}
+
+void Label::FitToText() {
+  QFontMetrics fm(QLabel::font());
+  QSize s = fm.size(0, text());
+  resize(s.width(), s.height());
+}
+
+float Label::X(const QMouseEvent& e) const {
+  return static_cast<float>(Parent().FromPixelsX(e.position().x()));
+}
+float Label::Y(const QMouseEvent& e) const {
+  return static_cast<float>(Parent().FromPixelsY(e.position().y()));
+}
+
+void Label::mousePressEvent(QMouseEvent* e) {
+  pressed_ = true;
+  if (OnMouseDown) OnMouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+}
+
+void Label::mouseMoveEvent(QMouseEvent* e) {
+  if (OnMouseMove) OnMouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+}
+
+void Label::mouseReleaseEvent(QMouseEvent* e) {
+  if (OnMouseUp) OnMouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+  bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+  pressed_ = false;
+  if (click && OnClick) OnClick();
+}
+
+}  // namespace veltrane::vb
