@@ -14,22 +14,22 @@ int RecordError(::Display*, XErrorEvent*) {
 }  // namespace
 
 XErrorTrap::XErrorTrap(::Display* display) : display_(display) {
-    XSync(display_, False);  // errors of earlier requests are not ours
-    previous_ = XSetErrorHandler(RecordError);
+    XSync(display_, False);  // answers to earlier requests belong to whoever is outside
+    outerFailed_ = g_failed;
     g_failed = false;
+    previous_ = XSetErrorHandler(RecordError);
 }
 
 XErrorTrap::~XErrorTrap() {
     XSync(display_, False);
+    const bool mine = g_failed;
     XSetErrorHandler(previous_);
-    g_failed = false;
+    g_failed = outerFailed_ || mine;
 }
 
 bool XErrorTrap::Failed() {
     XSync(display_, False);
-    const bool failed = g_failed;
-    g_failed = false;
-    return failed;
+    return g_failed;
 }
 
 }  // namespace veltrane::platform

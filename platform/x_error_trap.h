@@ -1,6 +1,7 @@
 // A scoped X error trap: while it lives, protocol errors (BadWindow from a window
 // that vanished, BadMatch from a mode the server refuses) are recorded instead of
-// ending the process through Xlib's default handler.
+// reaching the process's handler. Traps nest; an inner trap's errors count for
+// the outer one too.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -15,12 +16,13 @@ public:
     XErrorTrap& operator=(const XErrorTrap&) = delete;
 
     // Waits for the server to answer everything sent so far and tells whether any
-    // request since the trap was set (or since the last call) failed.
+    // request since the trap was set failed.
     bool Failed();
 
 private:
     ::Display* display_;
     XErrorHandler previous_;
+    bool outerFailed_;
 };
 
 }  // namespace veltrane::platform

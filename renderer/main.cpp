@@ -1,0 +1,13 @@
+// Veltrane.dll: the renderer program. It reads no arguments.
+#include "platform/stop_signals.h"
+#include "platform/x11_window_system.h"
+#include "renderer/renderer_main.h"
+
+int main() {
+    using namespace veltrane;
+    // Signals first: from the first mode switch on, every way out must restore it.
+    const int stopFd = platform::InstallStopSignals();
+    platform::X11WindowSystem windowSystem(RendererPixelFormat(kRendererColorBits), stopFd);
+    UseRendererServices(&windowSystem, &RealRendererScene());
+    return RunRenderer(0);
+}
