@@ -11,8 +11,9 @@ bool Usable(const GlConfigTraits& c, const PixelFormatRequest& request) {
     return c.rgba && c.drawsToWindow && c.hasVisual && !c.stereo && c.doubleBuffer == wantDouble;
 }
 
-// Lower is better. Colour bits (red + green + blue) weigh most, then depth bits
-// (too few is worse than too many), then everything the request did not ask for.
+// Lower is better. Slow configurations come last; then colour bits (red + green +
+// blue) weigh most, then depth bits (too few is worse than too many), then
+// everything the request did not ask for.
 long Cost(const GlConfigTraits& c, const PixelFormatRequest& request) {
     const int colour = c.redBits + c.greenBits + c.blueBits;
     long cost = 1000000L * std::abs(colour - request.cColorBits);
@@ -23,7 +24,7 @@ long Cost(const GlConfigTraits& c, const PixelFormatRequest& request) {
     cost += 100L * std::abs(c.accumBits - request.cAccumBits);
     cost += 100L * std::abs(c.auxBuffers - request.cAuxBuffers);
     cost += 1000L * c.samples;
-    if (c.slow) cost += 500000L;
+    if (c.slow) cost += 100000000L;  // a slow (software fallback) configuration only as a last resort
     if (!c.visualDepthIsScreenDepth) cost += 10;
     return cost;
 }
