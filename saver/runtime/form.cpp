@@ -40,7 +40,7 @@ class FormWindow : public QWidget {
   }
   void resizeEvent(QResizeEvent* e) override {
     QWidget::resizeEvent(e);
-    form_.Form_Resize();
+    RunEventHandler([this] { form_.Form_Resize(); });
   }
 
  private:
@@ -138,7 +138,9 @@ void Form::FinishUnload() {
   NotifyFormUnloaded();
 }
 
-void Form::OnCloseRequest() { UnloadFor(kFormControlMenu); }
+void Form::OnCloseRequest() {
+  RunEventHandler([this] { UnloadFor(kFormControlMenu); });
+}
 
 std::vector<Form*> Form::LoadedForms() { return Loaded(); }
 
@@ -233,6 +235,16 @@ void Form::SetChildWindow(bool child) {
     ApplyFrame();
   }
 }
+
+std::int32_t Form::WindowStyle() const {
+  std::int32_t style = 0;
+  if (childWindow_) style |= kWsChild;
+  if (window_->isVisible()) style |= kWsVisible;
+  if (!childWindow_ && borderStyle_ != kBorderNone) style |= kWsCaption;
+  return style;
+}
+
+void Form::SetWindowStyle(std::int32_t style) { SetChildWindow((style & kWsChild) != 0); }
 
 void Form::SetParentWindow(unsigned long parent) {
   window_->winId();

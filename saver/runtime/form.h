@@ -51,6 +51,11 @@ inline constexpr int kBorderFixedSingle = 1;
 inline constexpr int kBorderSizable = 2;
 inline constexpr int kBorderFixedDialog = 3;
 
+// Window style bits, as the preview start-up reads and changes them.
+inline constexpr std::int32_t kWsChild = 0x40000000;
+inline constexpr std::int32_t kWsVisible = 0x10000000;
+inline constexpr std::int32_t kWsCaption = 0x00C00000;
+
 class FormWindow;
 
 class Form : public Container {
@@ -114,6 +119,10 @@ class Form : public Container {
   // position is relative to that window's client area.
   bool IsChildWindow() const { return childWindow_; }
   void SetChildWindow(bool child);
+  // The style bits of the form's window; of those set, only kWsChild has an
+  // effect (SetChildWindow).
+  std::int32_t WindowStyle() const;
+  void SetWindowStyle(std::int32_t style);
   // Re-parents the form's window into the X window `parent` (0: back to the root).
   void SetParentWindow(unsigned long parent);
 

@@ -44,7 +44,7 @@ void Image::paintEvent(QPaintEvent*) {
 }
 
 void Image::mouseReleaseEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && OnClick) OnClick();
+  if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && OnClick) RunEventHandler(OnClick);
 }
 
 }  // namespace veltrane::vb

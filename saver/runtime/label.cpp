@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPalette>
 
+#include "saver/runtime/runtime_error.h"
+
 namespace veltrane::vb {
 
 Label::Label(Container& container, std::string name)
@@ -69,18 +71,18 @@ float Label::Y(const QMouseEvent& e) const {
 
 void Label::mousePressEvent(QMouseEvent* e) {
   pressed_ = true;
-  if (OnMouseDown) OnMouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+  if (OnMouseDown) RunEventHandler([&] { OnMouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e)); });
 }
 
 void Label::mouseMoveEvent(QMouseEvent* e) {
-  if (OnMouseMove) OnMouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+  if (OnMouseMove) RunEventHandler([&] { OnMouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e)); });
 }
 
 void Label::mouseReleaseEvent(QMouseEvent* e) {
-  if (OnMouseUp) OnMouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e));
+  if (OnMouseUp) RunEventHandler([&] { OnMouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), X(*e), Y(*e)); });
   bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
   pressed_ = false;
-  if (click && OnClick) OnClick();
+  if (click && OnClick) RunEventHandler(OnClick);
 }
 
 }  // namespace veltrane::vb

@@ -158,23 +158,29 @@ void PictureBox::paintEvent(QPaintEvent*) {
 void PictureBox::mousePressEvent(QMouseEvent* e) {
   pressed_ = true;
   if (OnMouseDown)
-    OnMouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
+    RunEventHandler([&] {
+      OnMouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
                 static_cast<float>(FromPxY(e->position().y() - Border())));
+    });
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* e) {
   if (OnMouseMove)
-    OnMouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
+    RunEventHandler([&] {
+      OnMouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
                 static_cast<float>(FromPxY(e->position().y() - Border())));
+    });
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* e) {
   if (OnMouseUp)
-    OnMouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
+    RunEventHandler([&] {
+      OnMouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPxX(e->position().x() - Border())),
               static_cast<float>(FromPxY(e->position().y() - Border())));
+    });
   bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
   pressed_ = false;
-  if (click && OnClick) OnClick();
+  if (click && OnClick) RunEventHandler(OnClick);
 }
 
 }  // namespace veltrane::vb

@@ -2,7 +2,7 @@
 
 #include <signal.h>
 #include <spawn.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,7 +24,7 @@ namespace {
 // Waits for the child in the background: a pidfd becomes readable when the child
 // ends; where pidfds are missing, a slow poll does the same.
 void ReapWhenDone(pid_t pid) {
-  int fd = pidfd_open(pid, 0);
+  int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   if (fd >= 0 && QCoreApplication::instance()) {
     auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, pid, fd] {

@@ -22,3 +22,5 @@
 #include "saver/runtime/user_control.h"
 #include "saver/runtime/vb_types.h"
 #include "saver/runtime/window_system.h"
+#include "saver/runtime/animated_rects.h"
+#include "saver/runtime/window_watch.h"

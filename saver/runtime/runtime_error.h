@@ -63,4 +63,11 @@ void ResumeNext(Steps&&... steps) {
   (TryStep(std::forward<Steps>(steps)), ...);
 }
 
+// Delivers one event to its handler. A run-time error that reaches the event
+// loop abandons that handler, keeps its number in Err(), and the program goes on.
+template <typename Handler>
+void RunEventHandler(Handler&& handler) {
+  TryStep(std::forward<Handler>(handler));
+}
+
 }  // namespace veltrane::vb

@@ -9,7 +9,7 @@ namespace veltrane::vb {
 Timer::Timer(Container& container, std::string name)
     : Control(container, std::move(name)), timer_(std::make_unique<QTimer>()) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
-    if (OnTimer) OnTimer();
+    if (OnTimer) RunEventHandler(OnTimer);
   });
 }
 

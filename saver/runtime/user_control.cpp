@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include "saver/runtime/mouse.h"
+#include "saver/runtime/runtime_error.h"
 
 namespace veltrane::vb {
 
@@ -30,24 +31,30 @@ void UserControl::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), ToQColor(backColor_));
     if (!picture_.isNull()) p.drawImage(0, 0, picture_);
   }
-  UserControl_Paint();
+  RunEventHandler([this] { UserControl_Paint(); });
 }
 
-void UserControl::resizeEvent(QResizeEvent*) { UserControl_Resize(); }
-void UserControl::focusInEvent(QFocusEvent*) { UserControl_GotFocus(); }
-void UserControl::focusOutEvent(QFocusEvent*) { UserControl_LostFocus(); }
+void UserControl::resizeEvent(QResizeEvent*) { RunEventHandler([this] { UserControl_Resize(); }); }
+void UserControl::focusInEvent(QFocusEvent*) { RunEventHandler([this] { UserControl_GotFocus(); }); }
+void UserControl::focusOutEvent(QFocusEvent*) { RunEventHandler([this] { UserControl_LostFocus(); }); }
 
 void UserControl::mousePressEvent(QMouseEvent* e) {
-  UserControl_MouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
+  RunEventHandler([&] {
+    UserControl_MouseDown(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
                         static_cast<float>(FromPixelsY(e->position().y())));
+  });
 }
 void UserControl::mouseMoveEvent(QMouseEvent* e) {
-  UserControl_MouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
+  RunEventHandler([&] {
+    UserControl_MouseMove(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
                         static_cast<float>(FromPixelsY(e->position().y())));
+  });
 }
 void UserControl::mouseReleaseEvent(QMouseEvent* e) {
-  UserControl_MouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
+  RunEventHandler([&] {
+    UserControl_MouseUp(ButtonOf(*e), ShiftOf(e->modifiers()), static_cast<float>(FromPixelsX(e->position().x())),
                       static_cast<float>(FromPixelsY(e->position().y())));
+  });
 }
 
 }  // namespace veltrane::vb
