@@ -1,0 +1,554 @@
+// Veltrane.dll run as a program under a private Xvfb, with and without a window
+// manager: its window, its picture, the ways it ends, the mode switch and restore.
+#include "support/xvfb_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
+
+#include "platform/window_message.h"
+
+namespace veltrane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
+constexpr const char* kTitle = "Lumora_VC";
+
+// The screen's RandR state, to compare before and after a run.
+struct ScreenState {
+    int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
+    RRMode mode = 0;
+    int x = 0, y = 0;
+    Rotation rotation = 0;
+    std::vector<RROutput> outputs;
+    bool operator==(const ScreenState&) const = default;
+};
+
+ScreenState ReadScreen(::Display* d) {
+    ScreenState s;
+    XSync(d, False);
+    const ::Window root = DefaultRootWindow(d);
+    XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
+    if (res == nullptr) return s;
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, root, &a);
+    s.width = a.width;
+    s.height = a.height;
+    for (int i = 0; i < res->ncrtc; ++i) {
+        XRRCrtcInfo* c = XRRGetCrtcInfo(d, res, res->crtcs[i]);
+        if (c != nullptr && c->mode != None) {
+            s.mode = c->mode;
+            s.x = c->x;
+            s.y = c->y;
+            s.rotation = c->rotation;
+            s.outputs.assign(c->outputs, c->outputs + c->noutput);
+        }
+        if (c != nullptr) XRRFreeCrtcInfo(c);
+    }
+    XRRFreeScreenResources(res);
+    // The millimetres as the server reports them now, not Xlib's cached values.
+    int sizes = 0;
+    if (XRRScreenSize* list = XRRSizes(d, DefaultScreen(d), &sizes); list != nullptr && sizes > 0) {
+        XRRScreenConfiguration* config = XRRGetScreenInfo(d, root);
+        Rotation rotation = 0;
+        const SizeID current = XRRConfigCurrentConfiguration(config, &rotation);
+        if (current < sizes) {
+            s.mmWidth = list[current].mwidth;
+            s.mmHeight = list[current].mheight;
+        }
+        XRRFreeScreenConfigInfo(config);
+    }
+    return s;
+}
+
+// Xvfb offers only its start size; a 1024 x 768 mode added on the test's own
+// connection lives as long as that connection, and lets the renderer really switch.
+bool Add1024x768Mode(::Display* d) {
+    const ::Window root = DefaultRootWindow(d);
+    XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
+    if (res == nullptr || res->noutput < 1) return false;
+    char name[] = "1024x768";
+    XRRModeInfo info{};
+    info.width = 1024;
+    info.height = 768;
+    info.dotClock = 65000000;
+    info.hSyncStart = 1048;
+    info.hSyncEnd = 1184;
+    info.hTotal = 1344;
+    info.vSyncStart = 771;
+    info.vSyncEnd = 777;
+    info.vTotal = 806;
+    info.name = name;
+    info.nameLength = static_cast<unsigned>(std::strlen(name));
+    const RRMode mode = XRRCreateMode(d, root, &info);
+    XRRAddOutputMode(d, res->outputs[0], mode);
+    XSync(d, False);
+    XRRFreeScreenResources(res);
+    return mode != 0;
+}
+
+// Xvfb paints its software pointer into the framebuffer only. The arrow's light
+// grey edge or inside shows near the hot spot as bright grey pixels that the
+// read-back lacks; the tinted scene has hardly any bright grey of its own.
+int PointerPixels(XvfbSession& s, int x, int y) {
+    s.Sync();
+    const Picture fb = s.Framebuffer();
+    const Picture screen = s.Capture();
+    if (fb.empty() || screen.empty()) return -1;
+    int count = 0;
+    for (int py = y; py < std::min(y + 20, fb.height); ++py) {
+        for (int px = x; px < std::min(x + 12, fb.width); ++px) {
+            const Rgb& f = fb.at(px, py);
+            const Rgb& c = screen.at(px, py);
+            const int low = std::min({f.r, f.g, f.b}), high = std::max({f.r, f.g, f.b});
+            if (low > 200 && high - low < 12 && !(c == f)) ++count;
+        }
+    }
+    return count;
+}
+
+bool PointerVisible(XvfbSession& s, int x, int y) {
+    s.MovePointer(x, y);
+    std::this_thread::sleep_for(50ms);
+    // The scene moves between the two read-backs; ask a few times.
+    int votes = 0;
+    for (int i = 0; i < 3; ++i) votes += PointerPixels(s, x, y) >= 8 ? 1 : 0;
+    return votes >= 2;
+}
+
+// Brightness of a frame by region: the field streams out of the centre, so its
+// middle is far denser and brighter than its edges.
+struct Brightness {
+    double centre = 0, edge = 0, litShare = 0;
+};
+
+Brightness Measure(const Picture& p) {
+    Brightness b;
+    long centreSum = 0, centreCount = 0, edgeSum = 0, edgeCount = 0, lit = 0;
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            const int v = p.at(x, y).sum();
+            lit += v > 30 ? 1 : 0;
+            const double dx = (x - p.width / 2.0) / p.width, dy = (y - p.height / 2.0) / p.height;
+            if (std::abs(dx) < 0.1 && std::abs(dy) < 0.1) {
+                centreSum += v;
+                ++centreCount;
+            } else if (std::abs(dx) > 0.35 || std::abs(dy) > 0.35) {
+                edgeSum += v;
+                ++edgeCount;
+            }
+        }
+    }
+    b.centre = centreCount ? static_cast<double>(centreSum) / centreCount : 0;
+    b.edge = edgeCount ? static_cast<double>(edgeSum) / edgeCount : 0;
+    b.litShare = static_cast<double>(lit) / (static_cast<double>(p.width) * p.height);
+    return b;
+}
+
+void HoldEscape(XvfbSession& s) { s.TapKey("Escape", 300ms); }
+
+ExitStatus Finish(pid_t pid, std::chrono::milliseconds timeout = 10s) {
+    auto status = WaitProcess(pid, timeout);
+    if (!status) {
+        KillProcess(pid);
+        ADD_FAILURE() << "the renderer did not end";
+        return ExitStatus{false, 0, SIGKILL};
+    }
+    return *status;
+}
+
+void ExpectCleanExit(const ExitStatus& status) {
+    EXPECT_TRUE(status.exited) << "ended by signal " << status.signal;
+    EXPECT_EQ(status.code, 0);
+}
+
+::Window Parent(::Display* d, ::Window w) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, w, &root, &parent, &children, &n)) return 0;
+    if (children) XFree(children);
+    return parent;
+}
+
+bool OverrideRedirect(::Display* d, ::Window w) {
+    XWindowAttributes a{};
+    return XGetWindowAttributes(d, w, &a) && a.override_redirect;
+}
+
+// The next "Lumora_VC" window that is not `old`.
+::Window WaitForNewWindow(XvfbSession& s, ::Window old, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const ::Window w = s.FindWindow(kTitle);
+        if (w != 0 && w != old) return w;
+        std::this_thread::sleep_for(10ms);
+    }
+    return 0;
+}
+
+void SendClose(::Display* d, ::Window w) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+class RendererFullScreen : public ::testing::TestWithParam<bool> {};
+
+// Full screen on a 1024 x 768 x 16 screen, where that mode is already in force.
+TEST_P(RendererFullScreen, CoversTheScreenDrawsTheFieldAndEndsOnHeldEscape) {
+    const bool windowManager = GetParam();
+    XvfbSession s({1024, 768, 16, windowManager});
+    VELTRANE_REQUIRE_XVFB(s);
+    const ScreenState before = ReadScreen(s.display());
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u) << "no Lumora_VC window";
+    EXPECT_EQ(s.ClassOf(w), "OpenGL");
+    std::this_thread::sleep_for(windowManager ? 500ms : 100ms);  // let the manager settle it
+    const WindowInfo info = s.Info(w);
+    EXPECT_EQ(info.x, 0);
+    EXPECT_EQ(info.y, 0);
+    EXPECT_EQ(info.width, 1024);
+    EXPECT_EQ(info.height, 768);
+    EXPECT_TRUE(info.viewable);
+    EXPECT_EQ(OverrideRedirect(s.display(), w), !windowManager);
+
+    std::this_thread::sleep_for(3s);
+    const Picture frame = s.Capture();
+    const Brightness b = Measure(frame);
+    EXPECT_GT(b.litShare, 0.05) << "hardly anything drawn";
+    EXPECT_GT(b.centre, 3 * b.edge) << "centre " << b.centre << " edge " << b.edge;
+    if (::testing::Test::HasFailure()) frame.SavePng(std::string(VELTRANE_TEST_TMP) + "/renderer-fullscreen.png");
+
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+    EXPECT_TRUE(s.WaitForWindowGone(kTitle, 2s));
+    EXPECT_EQ(ReadScreen(s.display()), before);
+}
+
+TEST_P(RendererFullScreen, CloseRequestEndsItWithZero) {
+    XvfbSession s({1024, 768, 16, GetParam()});
+    VELTRANE_REQUIRE_XVFB(s);
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    std::this_thread::sleep_for(300ms);
+    SendClose(s.display(), w);
+    ExpectCleanExit(Finish(pid));
+    EXPECT_TRUE(s.WaitForWindowGone(kTitle, 2s));
+}
+
+// A press and release that reach the queue together are by design not seen:
+// the renderer keeps running until a held Escape.
+TEST_P(RendererFullScreen, TappedEscapeIsNotSeenButOtherKeysAndClicksDoNothingEither) {
+    XvfbSession s({1024, 768, 16, GetParam()});
+    VELTRANE_REQUIRE_XVFB(s);
+    const pid_t pid = s.Start({kRenderer});
+    ASSERT_NE(s.WaitForWindow(kTitle, 5s), 0u);
+    std::this_thread::sleep_for(500ms);
+    s.Run({"xdotool", "key", "--delay", "0", "Escape"});
+    s.TapKey("space", 200ms);
+    s.TapKey("a", 200ms);
+    s.MovePointer(300, 300);
+    s.Button(1, true);
+    s.Button(1, false);
+    std::this_thread::sleep_for(700ms);
+    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value()) << "ended without a held Escape";
+    EXPECT_NE(s.FindWindow(kTitle), 0u);
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, RendererFullScreen, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Openbox" : "NoManager");
+                         });
+
+class RendererScreenModes : public ::testing::TestWithParam<bool> {};
+
+// Message 1025 from another program: to a window and back, the screen as it was
+// after each step. On 1280 x 1024 with a 1024 x 768 mode added, the switch is real.
+TEST_P(RendererScreenModes, SwitchMessageGoesToAWindowAndBackRestoringTheModeEachTime) {
+    const bool windowManager = GetParam();
+    XvfbSession s({1280, 1024, 24, windowManager});
+    VELTRANE_REQUIRE_XVFB(s);
+    ASSERT_TRUE(Add1024x768Mode(s.display()));
+    ::Display* d = s.display();
+    const ScreenState original = ReadScreen(d);
+    ASSERT_EQ(original.width, 1280);
+
+    const pid_t pid = s.Start({kRenderer});
+    ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(s.ScreenSize(), "1024x768");
+    EXPECT_EQ(ReadScreen(d).width, 1024);
+    EXPECT_EQ(s.Info(w).width, 1024);
+    EXPECT_FALSE(PointerVisible(s, 40, 60)) << "pointer shown over the full-screen window";
+
+    // To a window: the old one goes, a new managed one comes, the mode is back.
+    ASSERT_TRUE(platform::SendWindowMessage(d, w, 1025, 0, 0));
+    const ::Window windowed = WaitForNewWindow(s, w, 5s);
+    ASSERT_NE(windowed, 0u);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(ReadScreen(d), original);
+    EXPECT_FALSE(OverrideRedirect(d, windowed));
+    if (windowManager) {
+        EXPECT_NE(Parent(d, windowed), DefaultRootWindow(d)) << "no title bar frame";
+    }
+    const WindowInfo windowedInfo = s.Info(windowed);
+    EXPECT_EQ(windowedInfo.width, 1024);  // a window sized for a 1024 x 768 client
+    EXPECT_EQ(windowedInfo.height, 768);
+
+    // And back to full screen.
+    ASSERT_TRUE(platform::SendWindowMessage(d, windowed, 1025, 0, 0));
+    const ::Window again = WaitForNewWindow(s, windowed, 5s);
+    ASSERT_NE(again, 0u);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_EQ(s.ScreenSize(), "1024x768");
+    const WindowInfo againInfo = s.Info(again);
+    EXPECT_EQ(againInfo.x, 0);
+    EXPECT_EQ(againInfo.width, 1024);
+    EXPECT_EQ(againInfo.height, 768);
+
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+    EXPECT_EQ(ReadScreen(d), original);
+}
+
+// Messages other than the private ones are not taken from other programs.
+TEST_P(RendererScreenModes, SystemMessagesFromOtherProgramsAreIgnored) {
+    XvfbSession s({1024, 768, 16, GetParam()});
+    VELTRANE_REQUIRE_XVFB(s);
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    platform::SendWindowMessage(s.display(), w, 0x0010 /* WM_CLOSE */, 0, 0);
+    platform::SendWindowMessage(s.display(), w, 0x0001 /* WM_CREATE */, 0, 12345);
+    platform::SendWindowMessage(s.display(), w, 0x0100 /* WM_KEYDOWN */, 0x1B, 0);
+    std::this_thread::sleep_for(600ms);
+    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value());
+    EXPECT_EQ(s.FindWindow(kTitle), w);
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+}
+
+// No 1024 x 768 mode: the windowed fallback, with the pointer, ended by Escape.
+TEST_P(RendererScreenModes, WithoutTheModeItRunsInAWindowWithThePointerShown) {
+    const bool windowManager = GetParam();
+    XvfbSession s({1280, 1024, 24, windowManager});
+    VELTRANE_REQUIRE_XVFB(s);
+    ::Display* d = s.display();
+    const ScreenState original = ReadScreen(d);
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(ReadScreen(d), original);
+    EXPECT_FALSE(OverrideRedirect(d, w));
+    const WindowInfo info = s.Info(w);
+    if (windowManager) {
+        // The outer size is 1024 x 768, title bar included, so the client is smaller.
+        EXPECT_NE(Parent(d, w), DefaultRootWindow(d));
+        EXPECT_LT(info.height, 768);
+        EXPECT_LE(info.width, 1024);
+    } else {
+        EXPECT_EQ(info.x, 0);
+        EXPECT_EQ(info.width, 1024);
+        EXPECT_EQ(info.height, 768);
+    }
+    EXPECT_TRUE(PointerVisible(s, info.x + 100, info.y + 100)) << "pointer hidden in the windowed fallback";
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+    EXPECT_TRUE(s.WaitForWindowGone(kTitle, 2s));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, RendererScreenModes, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Openbox" : "NoManager");
+                         });
+
+// SIGTERM, SIGINT and SIGHUP close the window and give the mode back.
+TEST(RendererSignals, StopSignalsRestoreTheModeAndEndWithZero) {
+    XvfbSession s({1280, 1024, 24, true});
+    VELTRANE_REQUIRE_XVFB(s);
+    ASSERT_TRUE(Add1024x768Mode(s.display()));
+    const ScreenState original = ReadScreen(s.display());
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signalNumber));
+        const pid_t pid = s.Start({kRenderer});
+        ASSERT_NE(s.WaitForWindow(kTitle, 5s), 0u);
+        std::this_thread::sleep_for(300ms);
+        ASSERT_EQ(ReadScreen(s.display()).width, 1024);
+        kill(pid, signalNumber);
+        ExpectCleanExit(Finish(pid));
+        EXPECT_TRUE(s.WaitForWindowGone(kTitle, 2s));
+        EXPECT_EQ(ReadScreen(s.display()), original);
+        // Openbox gives the root an arrow; it shows again once the renderer is gone.
+        EXPECT_TRUE(PointerVisible(s, 600, 500));
+    }
+}
+
+// A signal while the window is minimised wakes the wait and ends the run too.
+TEST(RendererSignals, SignalWhileMinimisedEndsIt) {
+    XvfbSession s({1024, 768, 24, true});
+    VELTRANE_REQUIRE_XVFB(s);
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    std::this_thread::sleep_for(300ms);
+    s.Run({"xdotool", "windowminimize", std::to_string(w)});
+    std::this_thread::sleep_for(500ms);
+    EXPECT_FALSE(s.Info(w).viewable);
+    // Escape held while minimised has no effect.
+    HoldEscape(s);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value());
+    kill(pid, SIGTERM);
+    ExpectCleanExit(Finish(pid));
+}
+
+// An X server of our own, for what a session does not offer: a server without
+// GLX, and one the test may kill.
+class RawXvfb {
+public:
+    explicit RawXvfb(std::vector<std::string> extra) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            std::vector<std::string> argv{"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-noreset",
+                                          "-screen", "0", "1280x1024x24", "+extension", "RANDR"};
+            argv.insert(argv.end(), extra.begin(), extra.end());
+            std::vector<char*> args;
+            for (auto& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 2);
+            execvp("Xvfb", args.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        while (poll(&p, 1, 5000) > 0) {
+            char buf[16];
+            const ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, static_cast<std::size_t>(n));
+            if (number.find('\n') != std::string::npos) break;
+        }
+        close(fds[0]);
+        while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+        if (!number.empty()) name_ = ":" + number;
+        if (!name_.empty()) display_ = XOpenDisplay(name_.c_str());
+    }
+    ~RawXvfb() {
+        if (display_ != nullptr) XCloseDisplay(display_);
+        Kill();
+    }
+    void Kill() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    void ForgetDisplay() { display_ = nullptr; }  // after Kill: the connection is dead
+    ::Display* display() const { return display_; }
+    std::vector<std::string> env() const {
+        const std::string home = MakeTempDir("raw-xvfb-home");
+        return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home, "XDG_RUNTIME_DIR=" + home};
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+    ::Display* display_ = nullptr;
+};
+
+bool WindowTitled(::Display* d, const char* title) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int n = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return false;
+    bool found = false;
+    for (unsigned int i = 0; i < n && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(d, children[i], &name) && name != nullptr) {
+            found = std::strcmp(name, title) == 0;
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+TEST(RendererFaults, NoDisplayEndsWithMinusOne) {
+    const std::string home = MakeTempDir("no-display-home");
+    for (const char* display : {"DISPLAY=", "DISPLAY=:9999"}) {
+        SCOPED_TRACE(display);
+        const ExitStatus status = RunProcess({kRenderer}, {display, "XAUTHORITY=", "HOME=" + home}, 10s);
+        EXPECT_TRUE(status.exited);
+        EXPECT_EQ(status.code, 255);
+    }
+}
+
+// No GLX: the opening fails after the mode was switched, so the mode comes back,
+// no window is left and the program ends with 0.
+TEST(RendererFaults, ServerWithoutGlxEndsWithZeroAndGivesTheModeBack) {
+    RawXvfb x({"-extension", "GLX"});
+    ASSERT_NE(x.display(), nullptr) << "could not start Xvfb without GLX";
+    ASSERT_TRUE(Add1024x768Mode(x.display()));
+    const ScreenState original = ReadScreen(x.display());
+    const ExitStatus status = RunProcess({kRenderer}, x.env(), 20s);
+    EXPECT_TRUE(status.exited);
+    EXPECT_EQ(status.code, 0);
+    EXPECT_EQ(ReadScreen(x.display()), original);
+    EXPECT_FALSE(WindowTitled(x.display(), kTitle));
+}
+
+// The X server dies under the renderer: it ends on its own instead of spinning.
+TEST(RendererFaults, EndsWhenTheServerGoesAway) {
+    RawXvfb x({});
+    ASSERT_NE(x.display(), nullptr);
+    const pid_t pid = StartProcess({kRenderer}, x.env());
+    bool up = false;
+    for (int i = 0; i < 500 && !up; ++i) {
+        up = WindowTitled(x.display(), kTitle);
+        if (!up) std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(up);
+    std::this_thread::sleep_for(300ms);
+    XCloseDisplay(x.display());
+    x.ForgetDisplay();
+    x.Kill();
+    const auto status = WaitProcess(pid, 10s);
+    if (!status) KillProcess(pid);
+    ASSERT_TRUE(status.has_value()) << "still running after its server went away";
+    EXPECT_TRUE(status->exited) << "ended by signal " << status->signal;
+}
+
+}  // namespace
+}  // namespace veltrane::testing
