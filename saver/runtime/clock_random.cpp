@@ -27,13 +27,12 @@ float Rnd() {
 }
 
 void Randomize(double seed) {
-  // The seed's high 32 bits, folded to 16, become the middle bits of the state, so
-  // any change of the clock gives a different sequence.
+  // Every bit of the seed counts, so clock readings a millisecond apart give
+  // different sequences, and the same seed always gives the same sequence.
   std::uint64_t bits;
   std::memcpy(&bits, &seed, sizeof bits);
-  auto high = static_cast<std::uint32_t>(bits >> 32);
-  std::uint32_t folded = ((high & 0xFFFFu) ^ (high >> 16)) << 8;
-  g_state = (g_state & 0xFFu) | (folded & 0xFFFF00u);
+  auto folded = static_cast<std::uint32_t>(bits ^ (bits >> 32));
+  g_state = (folded ^ (folded >> 24)) & 0xFFFFFFu;
 }
 
 std::uint32_t RndState() { return g_state; }

@@ -1,5 +1,6 @@
 #include "saver/runtime/message_box.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -18,6 +19,7 @@ int MsgBox(const std::string& prompt, int buttons, const std::string& title) {
   box.setStandardButtons(QMessageBox::Ok);
   box.setDefaultButton(QMessageBox::Ok);
   box.setEscapeButton(QMessageBox::Ok);
+  if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setIcon(QIcon());
   box.exec();
   return kResultOk;
 }

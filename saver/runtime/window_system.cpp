@@ -25,10 +25,11 @@ bool GetWindowRect(unsigned long window, Rect& rect) {
   if (!XGetWindowAttributes(d, static_cast<::Window>(window), &a)) return false;
   int x = 0, y = 0;
   ::Window child;
-  if (!XTranslateCoordinates(d, static_cast<::Window>(window), DefaultRootWindow(d), -a.border_width,
-                             -a.border_width, &x, &y, &child))
+  if (!XTranslateCoordinates(d, static_cast<::Window>(window), DefaultRootWindow(d), 0, 0, &x, &y, &child))
     return false;
-  rect = {x, y, x + a.width + 2 * a.border_width, y + a.height + 2 * a.border_width};
+  // The inside of the window, without its X border: that is the area a child
+  // window can cover.
+  rect = {x, y, x + a.width, y + a.height};
   return true;
 }
 

@@ -15,8 +15,9 @@ struct Rect {
   bool operator==(const Rect&) const = default;
 };
 
-// The rectangle of X window `window` in root (screen) pixels; false, with `rect`
-// unchanged, when there is no such window.
+// The rectangle of X window `window` in root (screen) pixels, inside its X border
+// (a window manager's frame is not included); false, with `rect` unchanged, when
+// there is no such window.
 bool GetWindowRect(unsigned long window, Rect& rect);
 
 }  // namespace veltrane::vb
