@@ -1,0 +1,313 @@
+// Figures for the renderer program: time from process start to its window being
+// mapped and to its first frame on screen (median of N runs), frames per second
+// of the whole loop on Mesa's llvmpipe, CPU used while minimised, peak resident
+// memory. Runs on a private Xvfb 1024x768x16 it starts itself, or on $DISPLAY
+// with --display.
+//
+//   renderer_program_bench [--runs N] [--frames N] [--display]
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "platform/stop_signals.h"
+#include "platform/window_lookup.h"
+#include "platform/x11_window_system.h"
+#include "renderer/renderer_main.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, int keepFd = -1) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 0);
+        if (keepFd != 1) dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// A private Xvfb on a display number it picks itself.
+std::string StartXvfb(pid_t& pid, const std::string& screen) {
+    int fds[2];
+    if (pipe(fds) != 0) return "";
+    pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 2);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+               "-noreset", "+extension", "RANDR", nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (poll(&p, 1, 5000) > 0) {
+        char buf[16];
+        const ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        number.append(buf, static_cast<std::size_t>(n));
+        if (number.find('\n') != std::string::npos) break;
+    }
+    close(fds[0]);
+    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+    return number.empty() ? "" : ":" + number;
+}
+
+bool NameIs(Display* d, Window w, const char* title) {
+    char* name = nullptr;
+    bool match = false;
+    if (XFetchName(d, w, &name) && name != nullptr) {
+        match = std::strcmp(name, title) == 0;
+        XFree(name);
+    }
+    return match;
+}
+
+bool AnyLight(Display* d, Window w, int width, int height) {
+    XImage* image = XGetImage(d, w, width / 2 - 8, height / 2 - 8, 16, 16, AllPlanes, ZPixmap);
+    if (image == nullptr) return false;
+    bool lit = false;
+    for (int y = 0; y < 16 && !lit; ++y)
+        for (int x = 0; x < 16 && !lit; ++x) lit = XGetPixel(image, x, y) != 0;
+    XDestroyImage(image);
+    return lit;
+}
+
+void SendClose(Display* d, Window w) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = w;
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, w, False, NoEventMask, &e);
+    XFlush(d);
+}
+
+struct StartFigures {
+    double mapped = -1, firstFrame = -1;
+    long maxRssKb = 0;
+};
+
+// One start: spawn, wait for the window's MapNotify, then for light at its centre.
+StartFigures TimeOneStart(Display* d, std::chrono::milliseconds runFor) {
+    StartFigures f;
+    const Window root = DefaultRootWindow(d);
+    XSelectInput(d, root, SubstructureNotifyMask);
+    XSync(d, True);
+    const auto t0 = Clock::now();
+    const pid_t pid = Spawn({kRenderer});
+    Window window = 0;
+    while (window == 0 && Clock::now() - t0 < 5s) {
+        while (XPending(d) > 0) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == MapNotify && NameIs(d, e.xmap.window, "Lumora_VC")) {
+                window = e.xmap.window;
+                f.mapped = Ms(Clock::now() - t0);
+            }
+        }
+        if (window == 0) {
+            pollfd p{ConnectionNumber(d), POLLIN, 0};
+            poll(&p, 1, 5);
+        }
+    }
+    if (window == 0) {
+        // Mapped inside a manager's frame: fall back to looking it up.
+        window = veltrane::platform::FindTopLevelWindow(d, "Lumora_VC");
+        if (window != 0) f.mapped = Ms(Clock::now() - t0);
+    }
+    if (window != 0) {
+        XWindowAttributes a{};
+        XGetWindowAttributes(d, window, &a);
+        while (Clock::now() - t0 < 5s) {
+            if (AnyLight(d, window, a.width, a.height)) {
+                f.firstFrame = Ms(Clock::now() - t0);
+                break;
+            }
+            std::this_thread::sleep_for(1ms);
+        }
+        std::this_thread::sleep_for(runFor);
+        SendClose(d, window);
+    }
+    XSelectInput(d, root, NoEventMask);
+    int status = 0;
+    rusage usage{};
+    for (int i = 0; i < 500; ++i) {
+        if (wait4(pid, &status, WNOHANG, &usage) == pid) {
+            f.maxRssKb = usage.ru_maxrss;
+            return f;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    kill(pid, SIGKILL);
+    wait4(pid, &status, 0, &usage);
+    return f;
+}
+
+// The whole loop in this process, the real window system and scene, counting frames.
+class CountingScene final : public veltrane::RendererScene {
+public:
+    CountingScene(int warmup, int frames) : warmup_(warmup), frames_(frames) {}
+    bool PrepareScene(veltrane::RendererWindow& w, veltrane::KeyStates& k) override {
+        return veltrane::RealRendererScene().PrepareScene(w, k);
+    }
+    void SetProjection(std::int32_t w, std::int32_t h) override { veltrane::RealRendererScene().SetProjection(w, h); }
+    void StepAndDraw(std::int64_t now) override {
+        veltrane::RealRendererScene().StepAndDraw(now);
+        ++count_;
+        if (count_ == warmup_) start_ = Clock::now();
+        if (count_ == warmup_ + frames_) {
+            seconds_ = std::chrono::duration<double>(Clock::now() - start_).count();
+            veltrane::RequestStop(*RecordedWindow());
+        }
+    }
+    veltrane::RendererWindow* RecordedWindow() override { return veltrane::RealRendererScene().RecordedWindow(); }
+    veltrane::KeyStates* RecordedKeys() override { return veltrane::RealRendererScene().RecordedKeys(); }
+    double FramesPerSecond() const { return seconds_ > 0 ? frames_ / seconds_ : 0; }
+
+private:
+    int warmup_, frames_, count_ = 0;
+    Clock::time_point start_;
+    double seconds_ = 0;
+};
+
+double CpuSeconds(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(line.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 15, frames = 600;
+    bool useDisplay = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--display")) useDisplay = true;
+    }
+    pid_t xvfb = -1;
+    if (!useDisplay) {
+        const std::string name = StartXvfb(xvfb, "1024x768x16");
+        if (name.empty()) {
+            std::fprintf(stderr, "could not start Xvfb\n");
+            return 1;
+        }
+        setenv("DISPLAY", name.c_str(), 1);
+    }
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) {
+        std::fprintf(stderr, "no X display\n");
+        return 1;
+    }
+    std::printf("display %s, %dx%dx%d\n", DisplayString(d), DisplayWidth(d, 0), DisplayHeight(d, 0),
+                DefaultDepth(d, 0));
+
+    std::vector<double> mapped, firstFrame;
+    long maxRss = 0;
+    TimeOneStart(d, 0ms);  // warms the file cache; not counted
+    for (int i = 0; i < runs; ++i) {
+        const StartFigures f = TimeOneStart(d, 0ms);
+        if (f.mapped >= 0) mapped.push_back(f.mapped);
+        if (f.firstFrame >= 0) firstFrame.push_back(f.firstFrame);
+    }
+    std::printf("start to window mapped:      median %.1f ms, min %.1f, max %.1f (%zu runs)\n", Median(mapped),
+                mapped.empty() ? 0 : *std::min_element(mapped.begin(), mapped.end()),
+                mapped.empty() ? 0 : *std::max_element(mapped.begin(), mapped.end()), mapped.size());
+    std::printf("start to first frame seen:   median %.1f ms (%zu runs)\n", Median(firstFrame), firstFrame.size());
+    maxRss = TimeOneStart(d, 3000ms).maxRssKb;
+    std::printf("peak resident memory after 3 s of frames: %ld KiB\n", maxRss);
+
+    // Frames per second of the whole loop, in this process.
+    {
+        const int stopFd = veltrane::platform::InstallStopSignals();
+        veltrane::platform::X11WindowSystem ws(veltrane::RendererPixelFormat(veltrane::kRendererColorBits), stopFd);
+        CountingScene scene(100, frames);
+        veltrane::UseRendererServices(&ws, &scene);
+        veltrane::RunRenderer(0);
+        std::printf("whole loop (batched executor, llvmpipe): %.1f frames/s over %d frames\n",
+                    scene.FramesPerSecond(), frames);
+    }
+
+    // Minimised, the loop sleeps: CPU over two seconds, under openbox.
+    if (!useDisplay) {
+        const pid_t wm = Spawn({"openbox", "--sm-disable"});
+        std::this_thread::sleep_for(700ms);
+        const pid_t pid = Spawn({kRenderer});
+        Window w = 0;
+        for (int i = 0; i < 500 && w == 0; ++i) {
+            w = veltrane::platform::FindTopLevelWindow(d, "Lumora_VC");
+            std::this_thread::sleep_for(10ms);
+        }
+        std::this_thread::sleep_for(500ms);
+        if (w != 0) {
+            XIconifyWindow(d, w, DefaultScreen(d));
+            XFlush(d);
+            std::this_thread::sleep_for(500ms);
+            const double before = CpuSeconds(pid);
+            std::this_thread::sleep_for(2s);
+            const double after = CpuSeconds(pid);
+            std::printf("minimised: %.3f s of CPU over 2 s\n", after - before);
+        }
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        kill(wm, SIGTERM);
+        waitpid(wm, nullptr, 0);
+    }
+
+    XCloseDisplay(d);
+    if (xvfb > 0) {
+        kill(xvfb, SIGTERM);
+        waitpid(xvfb, nullptr, 0);
+    }
+    return 0;
+}
