@@ -16,7 +16,7 @@ int ErrorOf(const std::function<void()>& f) {
   return 0;
 }
 
-TEST(PropertyBag, NamesCompareWithoutRegardToCase) {
+TEST(CommandPropertyBag, NamesCompareWithoutRegardToCase) {
   PropertyBag bag;
   bag.Set("caption", QStringLiteral("OK"));
   EXPECT_EQ(bag.ReadProperty("Caption", "Command1").toString(), "OK");
@@ -28,7 +28,7 @@ TEST(PropertyBag, NamesCompareWithoutRegardToCase) {
   EXPECT_EQ(bag.ReadProperty("Caption").toString(), "Go");
 }
 
-TEST(PropertyBag, AValueEqualToItsDefaultIsNotStoredAndDropsAnOlderOne) {
+TEST(CommandPropertyBag, AValueEqualToItsDefaultIsNotStoredAndDropsAnOlderOne) {
   PropertyBag bag;
   bag.WriteProperty("FirstRun", QVariant::fromValue<uchar>(1), QStringLiteral("1"));
   bag.WriteProperty("Caption", QStringLiteral("Command"), QStringLiteral("Command"));
@@ -44,7 +44,7 @@ TEST(PropertyBag, AValueEqualToItsDefaultIsNotStoredAndDropsAnOlderOne) {
   EXPECT_EQ(bag.ReadProperty("Visible", QStringLiteral("1")).toString(), "1");
 }
 
-TEST(PropertyBag, FontsCompareByEveryAttribute) {
+TEST(CommandPropertyBag, FontsCompareByEveryAttribute) {
   FontSpec a;
   a.Name = "IPAPGothic";
   FontSpec b = a;
@@ -62,7 +62,7 @@ TEST(PropertyBag, FontsCompareByEveryAttribute) {
   EXPECT_TRUE(bag.Contains("Font"));
 }
 
-TEST(PropertyBag, NumbersFromTextAndOtherTypes) {
+TEST(CommandPropertyBag, NumbersFromTextAndOtherTypes) {
   EXPECT_EQ(VarToByte(QStringLiteral("1")), 1);
   EXPECT_EQ(VarToByte(QStringLiteral(" 255 ")), 255);
   EXPECT_EQ(VarToByte(2.5), 2);
@@ -77,7 +77,7 @@ TEST(PropertyBag, NumbersFromTextAndOtherTypes) {
   EXPECT_EQ(VarToLong(QVariant::fromValue<qint16>(-3)), -3);
 }
 
-TEST(PropertyBag, ValuesThatCannotBeConvertedRaiseTheirErrors) {
+TEST(CommandPropertyBag, ValuesThatCannotBeConvertedRaiseTheirErrors) {
   EXPECT_EQ(ErrorOf([] { VarToByte(300); }), kErrOverflow);
   EXPECT_EQ(ErrorOf([] { VarToByte(QStringLiteral("300")); }), kErrOverflow);
   EXPECT_EQ(ErrorOf([] { VarToByte(-1); }), kErrOverflow);
@@ -93,7 +93,7 @@ TEST(PropertyBag, ValuesThatCannotBeConvertedRaiseTheirErrors) {
   EXPECT_EQ(ErrorOf([] { VarToLong(FontValue(FontSpec())); }), kErrTypeMismatch);
 }
 
-TEST(PropertyBag, BooleansAndText) {
+TEST(CommandPropertyBag, BooleansAndText) {
   EXPECT_EQ(VarToBoolean(QStringLiteral("true")), True);
   EXPECT_EQ(VarToBoolean(QStringLiteral(" False ")), False);
   EXPECT_EQ(VarToBoolean(QStringLiteral("-1")), True);

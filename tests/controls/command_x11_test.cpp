@@ -1,0 +1,160 @@
+// The button under a private Xvfb with a real pointer moved by XTEST: the hover
+// look, the poll noticing that the pointer left (also when another window covers
+// the button), Click on a release over it and none after dragging off.
+#include "support/xvfb_session.h"  // before any X11 header
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <X11/Xlib.h>
+
+#include "support/child_process.h"
+
+namespace veltrane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Picture;
+using testing::Rgb;
+using testing::XvfbSession;
+
+constexpr Rgb kNormalTop2{0xFE, 0xFE, 0xFD};     // row 2 of the Normal skin
+constexpr Rgb kHighLightTop2{0xFF, 0xF0, 0xCF};  // row 2 of HighLight / HighLightSelect
+constexpr Rgb kSelectedBottom{0x69, 0x82, 0xEE};  // row 21 of Selected
+constexpr Rgb kPressedFrame{0x00, 0x3C, 0x74};   // row 2 of Pressed
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int Count(const std::string& text, const std::string& word) {
+  int n = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
+  return n;
+}
+
+class CommandX11 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VELTRANE_REQUIRE_XVFB(session);
+    out = testing::MakeTempDir("controls_x11") + "/out.txt";
+    auto env = session.env();
+    program = testing::StartProcess({CONTROLS_HOVER_FORM}, env, out);
+    auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::istringstream text(ReadAll(out));
+      std::string word;
+      while (text >> word)
+        if (word == "ready") text >> x >> y >> w >> h;
+      if (w > 0) break;
+      std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_EQ(w, 73) << "the test form did not come up:\n" << ReadAll(out);
+    ASSERT_EQ(h, 25);
+  }
+  void TearDown() override {
+    if (program > 0) testing::KillProcess(program);
+  }
+
+  void PointTo(int bx, int by) {
+    session.MovePointer(x + bx, y + by);
+    session.Sync();
+  }
+  void Left(bool press) {
+    session.Button(1, press);
+    session.Sync();
+  }
+  Rgb At(int bx, int by) { return session.Capture(x + bx, y + by, 1, 1).at(0, 0); }
+  std::string Log() { return ReadAll(out); }
+
+  XvfbSession session{{640, 480, 24, false}};
+  std::string out;
+  pid_t program = -1;
+  int x = 0, y = 0, w = 0, h = 0;
+};
+
+TEST_F(CommandX11, TheHoverLookComesAndGoesWithThePointerAndHoldsOverTheCaption) {
+  PointTo(-30, 12);  // on the form, beside the button
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
+
+  PointTo(36, 2);  // on the face, above the caption
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 2), kHighLightTop2) << Log();
+
+  PointTo(36, 12);  // on the caption label, which has no window of its own
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 2), kHighLightTop2) << "the poll counts the caption as the button\n" << Log();
+
+  PointTo(-30, 12);  // leaving is noticed by the poll alone (within 100 ms)
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
+
+  PointTo(36, 200);  // off the form altogether
+  PointTo(36, 2);
+  std::this_thread::sleep_for(150ms);
+  PointTo(36, 200);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
+  EXPECT_EQ(Count(Log(), "click"), 0);
+}
+
+TEST_F(CommandX11, AReleaseOverTheButtonClicks) {
+  PointTo(36, 2);
+  std::this_thread::sleep_for(150ms);
+  Left(true);
+  std::this_thread::sleep_for(150ms);
+  EXPECT_EQ(At(30, 2), kPressedFrame) << Log();
+  Left(false);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Count(Log(), "click"), 1) << Log();
+  // Focused and hovered after the click: the highlight border again.
+  EXPECT_EQ(At(30, 2), kHighLightTop2) << Log();
+}
+
+TEST_F(CommandX11, DraggingOffBeforeTheReleaseRaisesNoClick) {
+  PointTo(36, 2);
+  std::this_thread::sleep_for(150ms);
+  Left(true);
+  std::this_thread::sleep_for(150ms);
+  PointTo(-30, 12);  // drag off, still holding
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(30, 21), kSelectedBottom) << "focused, pointer elsewhere\n" << Log();
+  Left(false);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(Count(Log(), "click"), 0) << Log();
+  EXPECT_EQ(At(30, 21), kSelectedBottom) << Log();
+}
+
+TEST_F(CommandX11, AWindowCoveringThePointerEndsTheHover) {
+  PointTo(60, 12);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_EQ(At(20, 2), kHighLightTop2) << Log();
+
+  // Another window appears over the right part of the button, under the pointer.
+  ::Display* d = session.display();
+  XSetWindowAttributes a{};
+  a.override_redirect = True;
+  a.background_pixel = BlackPixel(d, DefaultScreen(d));
+  ::Window cover = XCreateWindow(d, DefaultRootWindow(d), x + 45, y - 5, 60, 40, 0, CopyFromParent,
+                                 InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+  XMapRaised(d, cover);
+  session.Sync();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(20, 2), kNormalTop2) << "the part still visible shows the normal border\n" << Log();
+
+  XDestroyWindow(d, cover);
+  session.Sync();
+  PointTo(61, 12);  // the pointer over the button again
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(At(20, 2), kHighLightTop2) << Log();
+}
+
+}  // namespace
+}  // namespace veltrane
