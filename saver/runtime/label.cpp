@@ -1,5 +1,7 @@
 #include "saver/runtime/label.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPalette>
 
@@ -57,9 +59,12 @@ void Label::ApplyLook() {
 }
 
 void Label::FitToText() {
+  // The extent of the text, as the text-extent measure of the window system gives it.
   QFontMetrics fm(QLabel::font());
-  QSize s = fm.size(0, text());
-  resize(s.width(), s.height());
+  int widest = 0;
+  const QStringList lines = text().split('\n');
+  for (const QString& line : lines) widest = std::max(widest, fm.horizontalAdvance(line));
+  resize(widest, fm.height() * static_cast<int>(lines.size()));
 }
 
 float Label::X(const QMouseEvent& e) const {

@@ -92,6 +92,7 @@ class PictureBox : public QWidget, public Control {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void OnResized() override { ResizeImage(); }
 
  private:
   int Border() const { return borderStyle_ == 1 ? 2 : 0; }
