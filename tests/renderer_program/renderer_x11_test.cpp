@@ -17,6 +17,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include "platform/window_message.h"
 
@@ -387,6 +388,32 @@ INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, RendererScreenModes, ::testing::
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Openbox" : "NoManager");
                          });
+
+// The X screen saver (and with it power management) stays off while the window exists.
+TEST(RendererScreenSaver, IsHeldOffWhileTheWindowExists) {
+    XvfbSession s({1024, 768, 16, false});
+    VELTRANE_REQUIRE_XVFB(s);
+    ::Display* d = s.display();
+    int eventBase = 0, errorBase = 0;
+    ASSERT_TRUE(XScreenSaverQueryExtension(d, &eventBase, &errorBase));
+    XSetScreenSaver(d, 1, 0, DontPreferBlanking, AllowExposures);
+    auto saverState = [&] {
+        XScreenSaverInfo* info = XScreenSaverAllocInfo();
+        XScreenSaverQueryInfo(d, DefaultRootWindow(d), info);
+        const int state = info->state;
+        XFree(info);
+        return state;
+    };
+    const pid_t pid = s.Start({kRenderer});
+    ASSERT_NE(s.WaitForWindow(kTitle, 5s), 0u);
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_NE(saverState(), ScreenSaverOn);
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+    // Without the renderer the one-second timeout takes effect again.
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(saverState(), ScreenSaverOn);
+}
 
 // SIGTERM, SIGINT and SIGHUP close the window and give the mode back.
 TEST(RendererSignals, StopSignalsRestoreTheModeAndEndWithZero) {
