@@ -174,6 +174,17 @@ TEST_F(CommandWidget, AnExposureShowsTheFaceAgainWithoutRepaintingIt) {
   EXPECT_EQ(shown.pixel(36, 22), button->Face().pixel(36, 22));
 }
 
+TEST_F(CommandWidget, ResizingDownToNothingRepaintsWithoutFault) {
+  for (QSize size : {QSize(6, 25), QSize(3, 3), QSize(0, 0), QSize(73, 25)}) {
+    SCOPED_TRACE(size.width());
+    int paints = button->PaintCount();
+    button->resize(size);
+    EXPECT_EQ(button->PaintCount(), paints + 1);
+    EXPECT_EQ(button->Face().size(), size.isEmpty() ? QSize() : size);
+  }
+  EXPECT_EQ(button->Face().pixel(0, 0), SkinPicture(Look::Normal).pixel(0, 0));
+}
+
 TEST_F(CommandWidget, KeysDoNothing) {
   Focus(QEvent::FocusIn);
   int paints = button->PaintCount();
