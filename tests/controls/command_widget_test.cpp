@@ -180,7 +180,7 @@ TEST_F(CommandWidget, ResizingDownToNothingRepaintsWithoutFault) {
     int paints = button->PaintCount();
     button->resize(size);
     EXPECT_EQ(button->PaintCount(), paints + 1);
-    EXPECT_EQ(button->Face().size(), size.isEmpty() ? QSize() : size);
+    EXPECT_EQ(button->Face().size(), size.isEmpty() ? QSize(0, 0) : size);
   }
   EXPECT_EQ(button->Face().pixel(0, 0), SkinPicture(Look::Normal).pixel(0, 0));
 }
