@@ -297,17 +297,6 @@ TEST_F(CommandStates, BeforeInitializeMovesDoNothingButFocusStillSelects) {
   EXPECT_EQ(h.paints, (std::vector<Paint>{kSelectedWhite}));
 }
 
-TEST_F(CommandStates, CaptionEventsActLikeTheButtonsOwn) {
-  button.LblMsg_MouseMove(0, 0, 3, 3);
-  EXPECT_EQ(button.State, kHover);
-  button.LblMsg_MouseDown(kLeftButton, 0, 3, 3);
-  EXPECT_EQ(button.mouseDown, vb::True);
-  button.LblMsg_MouseUp(kLeftButton, 0, 3, 3);
-  EXPECT_EQ(button.mouseDown, vb::False);
-  EXPECT_EQ(TakePaints(), (std::vector<Paint>{kHighLightTint, kPressedTint, kNormalTint}));
-  EXPECT_EQ(TakeClicks(), 1);
-}
-
 TEST_F(CommandStates, AFailingPaintIsSkippedAndTheStateStillChanges) {
   host.drawFails = true;
   Move();

@@ -190,21 +190,6 @@ TEST(CommandProperties, ValuesThatCannotBeConvertedAreSkipped) {
   EXPECT_EQ(button.backdropStyle(), 1);
 }
 
-TEST(CommandProperties, TextValuesAreConvertedAsTheBagsConversionsSay) {
-  RecordingHost host;
-  CommandLogic button(host);
-  vb::PropertyBag bag;
-  bag.Set("ENABLED", QStringLiteral("False"));
-  bag.Set("firstrun", QStringLiteral(" 2.5 "));  // halves go to the even neighbour
-  bag.Set("FontColour", QStringLiteral("&HFF"));
-  bag.Set("Visible", false);
-  button.UserControl_ReadProperties(bag);
-  EXPECT_EQ(button.enabled, vb::False);
-  EXPECT_EQ(button.firstRun, 2);
-  EXPECT_EQ(button.captionColour(), vb::RGB(255, 0, 0));
-  EXPECT_EQ(button.backdropStyle(), 0);
-}
-
 TEST(CommandProperties, FirstReadOfEnabledSetsANewInstanceUp) {
   RecordingHost host;
   CommandLogic button(host);
