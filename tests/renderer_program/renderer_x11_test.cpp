@@ -463,6 +463,29 @@ TEST(RendererSignals, SignalWhileMinimisedEndsIt) {
     ExpectCleanExit(Finish(pid));
 }
 
+// Minimised, Escape is not looked at; restored, the frames and the check resume.
+TEST(RendererMinimised, IgnoresEscapeUntilRestored) {
+    XvfbSession s({1024, 768, 24, true});
+    VELTRANE_REQUIRE_XVFB(s);
+    const pid_t pid = s.Start({kRenderer});
+    const ::Window w = s.WaitForWindow(kTitle, 5s);
+    ASSERT_NE(w, 0u);
+    std::this_thread::sleep_for(300ms);
+    s.Run({"xdotool", "windowminimize", std::to_string(w)});
+    std::this_thread::sleep_for(500ms);
+    ASSERT_FALSE(s.Info(w).viewable);
+    HoldEscape(s);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value());
+    s.Run({"xdotool", "windowactivate", std::to_string(w)});
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(s.Info(w).viewable);
+    const Brightness b = Measure(s.Capture());
+    EXPECT_GT(b.litShare, 0.02) << "no frames after the restore";
+    HoldEscape(s);
+    ExpectCleanExit(Finish(pid));
+}
+
 // An X server of our own, for what a session does not offer: a server without
 // GLX, and one the test may kill.
 class RawXvfb {
