@@ -41,9 +41,22 @@ using namespace std::chrono_literals;
     return parent;
 }
 
+// Waits until openbox manages the screen; its first start in a fresh home can be
+// slow on a loaded machine (font caches).
+bool WaitForManager(::Display* d) {
+    for (int i = 0; i < 1500; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, DefaultRootWindow(d), &a) && (a.all_event_masks & SubstructureRedirectMask)) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 // Waits until the window manager has put `w` inside a frame.
 bool WaitFramed(::Display* d, ::Window w) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 500; ++i) {
         if (ParentOf(d, w) != DefaultRootWindow(d)) return true;
         std::this_thread::sleep_for(10ms);
     }
@@ -91,6 +104,7 @@ TEST(FindTopLevelWindow, FindsClientsInsideWindowManagerFrames) {
     XvfbSession s({1024, 768, 24, true});
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
+    ASSERT_TRUE(WaitForManager(d)) << "openbox did not start";
     const ::Window decoy = MakeWindow(d, "Lumora_VC (copy)", nullptr);
     const ::Window client = MakeWindow(d, "Lumora_VC", "Lumora_VC");
     ASSERT_TRUE(WaitFramed(d, client)) << "openbox did not frame the window";
@@ -112,6 +126,7 @@ TEST(FindTopLevelWindow, SurvivesWindowsVanishingDuringTheSearch) {
     XvfbSession s({1024, 768, 24, true});
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
+    ASSERT_TRUE(WaitForManager(d)) << "openbox did not start";
     const ::Window stable = MakeWindow(d, "Lumora_VC", nullptr);
     ASSERT_TRUE(WaitFramed(d, stable));
 

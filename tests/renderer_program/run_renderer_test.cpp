@@ -121,18 +121,6 @@ TEST_F(RunRendererTest, MinimisedItWaitsDrawsNothingAndEscapeHasNoEffect) {
     EXPECT_EQ(std::count(firstWait, lastWait, "SwapBuffers"), 0);
 }
 
-TEST_F(RunRendererTest, CloseRequestEndsTheProgramAndRestoresModeAndPointer) {
-    ws.onFrame = [](FakeWindowSystem& w, int frame) {
-        if (frame == 1) w.Post(WM_CLOSE);
-    };
-    EXPECT_EQ(RunRenderer(0), 0);
-    EXPECT_EQ(ws.frames, 1);
-    EXPECT_EQ(ws.Count("CreateWindow OpenGL Lumora_VC"), 1);
-    EXPECT_TRUE(ws.Logged("RestoreDisplayMode"));
-    EXPECT_EQ(ws.cursorCount, 0);
-    EXPECT_FALSE(ws.modeSwitched);
-}
-
 TEST_F(RunRendererTest, FailedModeSwitchFallsBackToWindowAndSwitchMessagesFlipTheRequest) {
     ws.modeOk = false;
     ws.onFrame = [](FakeWindowSystem& w, int frame) {

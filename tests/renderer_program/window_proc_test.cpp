@@ -44,10 +44,6 @@ protected:
     WindowHandle hWnd = 0;
 };
 
-TEST_F(WindowProcTest, CreateAttachesTheWindowRecord) {
-    EXPECT_EQ(ws.GetUserData(hWnd), &window);
-}
-
 TEST_F(WindowProcTest, SizeMessagesSetVisibilityAndProjection) {
     EXPECT_EQ(Send(WM_SIZE, SIZE_MINIMIZED, 0), 0);
     EXPECT_EQ(window.visible, 0);
