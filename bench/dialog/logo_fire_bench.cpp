@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "saver/dialog/logo_fire.h"
+#ifdef VELTRANE_BENCH_RUNTIME_RANDOM
+#include "saver/runtime/clock_random.h"
+#endif
 
 namespace {
 
@@ -78,6 +81,27 @@ void BM_UpdatePassGrownGlow(benchmark::State& state) {
       static_cast<double>(state.iterations()) * (kW - 3) * (kH - 2), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_UpdatePassGrownGlow)->Unit(benchmark::kMicrosecond);
+
+#ifdef VELTRANE_BENCH_RUNTIME_RANDOM
+// The same with the form runtime's generator, re-seeded from the clock each
+// frame, as the dialog runs it.
+class RuntimeRandom : public veltrane::FireRandom {
+ public:
+  float Next() override { return veltrane::vb::Rnd(); }
+};
+
+void BM_FramePassWithRuntimeGenerator(benchmark::State& state) {
+  RuntimeRandom random;
+  veltrane::LogoFire fire = SampledFire();
+  for (int i = 0; i < 2000; ++i) fire.UpdatePass(random);
+  for (auto _ : state) {
+    veltrane::vb::Randomize(veltrane::vb::SecondsSinceMidnight());
+    fire.UpdatePass(random);
+    benchmark::DoNotOptimize(fire.heat.data());
+  }
+}
+BENCHMARK(BM_FramePassWithRuntimeGenerator)->Unit(benchmark::kMicrosecond);
+#endif
 
 // Sampling on the buffers alone (the dialog reads each pixel from its image first).
 void BM_SampleLogo(benchmark::State& state) {

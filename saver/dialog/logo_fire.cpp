@@ -68,11 +68,9 @@ inline int RoundToInt(double v) {
 }
 
 // s / 4 to the nearest integer, halves to the even neighbour (6 -> 2, 10 -> 2, 14 -> 4).
-inline int AverageOfFour(int s) {
-  int q = s >> 2;
-  int rem = s & 3;
-  return q + (rem == 3 || (rem == 2 && (q & 1)));
-}
+// Without branches: adding 1 rounds the remainders 3 up and, with the quotient's
+// parity added too, the remainder 2 up exactly when the quotient is odd.
+inline int AverageOfFour(int s) { return (s + 1 + ((s >> 2) & 1)) >> 2; }
 
 // v - 15 r + 10 to the nearest integer, halves to even, for an integer v.
 // 15 r is exact in double for a single-precision r, and it ends in exactly .5

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -110,6 +111,17 @@ TEST(LogoFireSpread, AverageRoundsHalvesToEvenAndNoiseStartsAtThree) {
   // 1020 averages to 255 before noise: r = 0.9999 takes it down to 250.0015.
   ScriptedRandom high({0.9999f});
   EXPECT_EQ(LogoFire::Spread(1020, 127, high), 250);
+}
+
+TEST(LogoFireSpread, EveryNeighbourSumAveragesToTheNearestHalvesToEven) {
+  for (int sum = 0; sum <= 1020; ++sum) {
+    int average = static_cast<int>(std::nearbyint(sum / 4.0));
+    int expected = average < 3 ? average : std::min(average + 10, 255);  // r = 0: +10
+    if (expected == 127) expected = 123;
+    ScriptedRandom zero;
+    ASSERT_EQ(LogoFire::Spread(sum, 127, zero), expected) << "sum " << sum;
+    ASSERT_EQ(zero.taken, average < 3 ? 0u : 1u) << "sum " << sum;
+  }
 }
 
 TEST(LogoFireSpread, NoiseRoundsAndClampsInOrder) {

@@ -1,0 +1,305 @@
+// Veltrane.scr /c on a private Xvfb with a window manager: the dialog's window,
+// its glowing logo, OK and the window manager's close, the link, and the
+// duplicate-start check.
+#include "support/xvfb_session.h"
+
+#include <X11/Xatom.h>
+#include <X11/extensions/Xfixes.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace veltrane::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr const char* kTitle = "<Veltrane>";
+constexpr const char* kAddress = "http://www.example.com/drevik/";
+// Places inside the client area, in pixels (15 twips to a pixel at 96 DPI).
+constexpr int kDisplayX = 12, kDisplayY = 12, kDisplayW = 468, kDisplayH = 244;
+constexpr int kOkX = 408 + 36, kOkY = 268 + 12;     // the middle of Cmd_OK
+constexpr int kLinkX = 12 + 40, kLinkY = 276 + 6;  // on the link's text
+
+struct Frame {
+  long left = 0, right = 0, top = 0, bottom = 0;
+};
+
+Frame FrameExtentsOf(::Display* d, ::Window w) {
+  Frame f;
+  ::Atom type;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL, &type,
+                         &format, &n, &after, &data) == Success &&
+      data && n == 4) {
+    auto* v = reinterpret_cast<long*>(data);
+    f = {v[0], v[1], v[2], v[3]};
+  }
+  if (data) XFree(data);
+  return f;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteScript(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+struct Cursor {
+  int width = 0, height = 0, xhot = -1, yhot = -1;
+};
+
+Cursor PointerImage(::Display* d) {
+  Cursor c;
+  if (XFixesCursorImage* image = XFixesGetCursorImage(d)) {
+    c = {image->width, image->height, image->xhot, image->yhot};
+    XFree(image);
+  }
+  return c;
+}
+
+// Waits until the pointer shows the link's hand (the hourglass shows while the
+// address is being handed over, which on a busy machine takes a moment).
+bool WaitForHand(::Display* d, std::chrono::milliseconds timeout) {
+  for (auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {
+    Cursor c = PointerImage(d);
+    if (c.width == 32 && c.height == 32 && c.xhot == 12 && c.yhot == 10) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return false;
+}
+
+class DialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(session_.ok()) << "could not start a private Xvfb";
+    // The program with a stand-in renderer file beside it, which /c checks for.
+    folder_ = MakeTempDir("dialog");
+    program_ = folder_ + "/Veltrane.scr";
+    fs::copy_file(std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr", program_);
+    std::ofstream(folder_ + "/Veltrane.dll") << "stand-in renderer\n";
+  }
+
+  void TearDown() override {
+    if (pid_ > 0) KillProcess(pid_);
+  }
+
+  // Starts the dialog and waits until its window is on screen and framed.
+  ::Window StartDialog(const std::vector<std::string>& extraEnv = {}) {
+    pid_ = session_.Start({program_, "/c"}, extraEnv);
+    ::Window w = session_.WaitForWindow(kTitle, 10s);
+    if (w) {
+      for (int i = 0; i < 100 && FrameExtentsOf(session_.display(), w).top == 0; ++i)
+        std::this_thread::sleep_for(20ms);
+      std::this_thread::sleep_for(200ms);
+    }
+    return w;
+  }
+
+  Picture CaptureDisplay(::Window w) {
+    WindowInfo info = session_.Info(w);
+    return session_.Capture(info.x + kDisplayX, info.y + kDisplayY, kDisplayW, kDisplayH);
+  }
+
+  void ClickAt(::Window w, int x, int y) {
+    WindowInfo info = session_.Info(w);
+    session_.MovePointer(info.x + x, info.y + y);
+    std::this_thread::sleep_for(150ms);
+    session_.Button(1, true);
+    std::this_thread::sleep_for(80ms);
+    session_.Button(1, false);
+  }
+
+  XvfbSession session_{{1024, 768, 24, true}};
+  std::string folder_, program_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(DialogTest, StandsCentredAThirdDownWithItsTitleSizeAndIcon) {
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  ::Display* d = session_.display();
+  WindowInfo info = session_.Info(w);
+  EXPECT_TRUE(info.viewable);
+  EXPECT_EQ(info.width, 496);
+  EXPECT_EQ(info.height, 308);
+
+  // Margins of the whole window, frame included, to the screen's edges.
+  Frame f = FrameExtentsOf(d, w);
+  EXPECT_GT(f.top, 0) << "the window manager put no title bar on the dialog";
+  long left = info.x - f.left;
+  long right = 1024 - (info.x + info.width + f.right);
+  long top = info.y - f.top;
+  long bottom = 768 - (info.y + info.height + f.bottom);
+  EXPECT_NEAR(left, right, 2);
+  EXPECT_NEAR(2.0 * top, bottom, 3.0) << "top " << top << " bottom " << bottom;
+
+  // A 32 x 32 window icon.
+  ::Atom type;
+  int format;
+  unsigned long n, after;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_ICON", False), 0, 1 << 16, False, XA_CARDINAL,
+                               &type, &format, &n, &after, &data),
+            Success);
+  bool has32 = false;
+  if (data) {
+    auto* v = reinterpret_cast<long*>(data);
+    for (unsigned long i = 0; i + 2 <= n && !has32; i += 2 + static_cast<unsigned long>(v[i] * v[i + 1]))
+      has32 = v[i] == 32 && v[i + 1] == 32;
+    XFree(data);
+  }
+  EXPECT_TRUE(has32);
+}
+
+TEST_F(DialogTest, LogoGlowsAndChangesWhileTheLettersStayBlack) {
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  std::this_thread::sleep_for(800ms);
+  std::vector<Picture> shots;
+  for (int i = 0; i < 3; ++i) {
+    shots.push_back(CaptureDisplay(w));
+    std::this_thread::sleep_for(200ms);
+  }
+  ASSERT_EQ(shots[0].width, kDisplayW);
+
+  int changed = 0, glowing = 0, black = 0, blackInText = 0;
+  for (int y = 3; y < kDisplayH - 3; ++y) {
+    for (int x = 3; x < kDisplayW - 3; ++x) {
+      if (!(shots[0].at(x, y) == shots[1].at(x, y))) ++changed;
+      if (shots[2].at(x, y).r >= 200) ++glowing;
+      bool alwaysBlack = true;
+      for (const Picture& p : shots) alwaysBlack = alwaysBlack && p.at(x, y).sum() == 0;
+      if (alwaysBlack) {
+        ++black;
+        // "Drevik's Graphics" in bold 20-point type, centred.
+        if (x > 60 && x < kDisplayW - 60 && y > 85 && y < kDisplayH - 85) ++blackInText;
+      }
+    }
+  }
+  EXPECT_GT(changed, 2000) << "the logo did not change between frames";
+  EXPECT_GT(glowing, 5000) << "no glow around the letters";
+  EXPECT_GT(black, 800) << "the letters are not black";
+  EXPECT_GT(blackInText, black * 95 / 100) << "black pixels outside the letters";
+}
+
+TEST_F(DialogTest, OkEndsTheProcessWithCodeZero) {
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  ClickAt(w, kOkX, kOkY);
+  auto status = WaitProcess(pid_, 10s);
+  ASSERT_TRUE(status.has_value()) << "the dialog is still running after OK";
+  pid_ = -1;
+  EXPECT_TRUE(status->exited);
+  EXPECT_EQ(status->code, 0);
+  EXPECT_EQ(session_.FindWindow(kTitle, false), 0u);
+}
+
+TEST_F(DialogTest, WindowManagersCloseEndsTheProcessWithCodeZero) {
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  ::Display* d = session_.display();
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(d, "_NET_CLOSE_WINDOW", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = CurrentTime;
+  e.xclient.data.l[1] = 2;  // from a pager or taskbar: the manager asks the window to close
+  XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d);
+  auto status = WaitProcess(pid_, 10s);
+  ASSERT_TRUE(status.has_value()) << "the dialog is still running after the close command";
+  pid_ = -1;
+  EXPECT_TRUE(status->exited);
+  EXPECT_EQ(status->code, 0);
+}
+
+TEST_F(DialogTest, LinkHandsTheAddressToTheUrlOpenerAndTheDialogStays) {
+  std::string bin = MakeTempDir("dialog-opener");
+  std::string record = bin + "/opened.txt";
+  WriteScript(bin + "/xdg-open", "#!/bin/sh\nprintf '%s|%s\\n' \"$#\" \"$1\" >> '" + record + "'\n");
+  ::Window w = StartDialog({"PATH=" + bin + ":/usr/bin:/bin"});
+  ASSERT_NE(w, 0u);
+
+  // Over the link the pointer is the 32 x 32 hand with its hot spot on the finger tip.
+  WindowInfo info = session_.Info(w);
+  session_.MovePointer(info.x + kLinkX, info.y + kLinkY);
+  EXPECT_TRUE(WaitForHand(session_.display(), 3s)) << "hot spot " << PointerImage(session_.display()).xhot;
+
+  ClickAt(w, kLinkX, kLinkY);
+  std::string opened;
+  for (int i = 0; i < 200 && opened.empty(); ++i) {
+    std::this_thread::sleep_for(50ms);
+    opened = ReadFile(record);
+  }
+  EXPECT_EQ(opened, std::string("1|") + kAddress + "\n");
+
+  // The dialog stays, its animation runs on, and the pointer is the hand again.
+  EXPECT_FALSE(WaitProcess(pid_, 500ms).has_value());
+  EXPECT_NE(session_.FindWindow(kTitle), 0u);
+  Picture a = CaptureDisplay(w);
+  std::this_thread::sleep_for(150ms);
+  Picture b = CaptureDisplay(w);
+  EXPECT_NE(a.pixels, b.pixels);
+  EXPECT_TRUE(WaitForHand(session_.display(), 5s)) << "the hourglass stayed";
+}
+
+TEST_F(DialogTest, MissingOrFailingUrlOpenerIsNotReportedAndTheDialogStays) {
+  // A folder with an opener that fails (after noting that it ran), then one
+  // with none at all.
+  std::string failing = MakeTempDir("dialog-failing-opener");
+  std::string record = failing + "/ran.txt";
+  WriteScript(failing + "/xdg-open", "#!/bin/sh\necho ran >> '" + record + "'\nexit 3\n");
+  std::string empty = MakeTempDir("dialog-no-opener");
+  for (const std::string& path : {failing, empty}) {
+    ::Window w = StartDialog({"PATH=" + path});
+    ASSERT_NE(w, 0u) << path;
+    ClickAt(w, kLinkX, kLinkY);
+    if (path == failing) {
+      for (int i = 0; i < 200 && ReadFile(record).empty(); ++i) std::this_thread::sleep_for(50ms);
+      EXPECT_EQ(ReadFile(record), "ran\n") << "the failing opener was not started";
+    } else {
+      std::this_thread::sleep_for(1s);
+    }
+    // The pointer comes back to the hand, and the dialog is still there.
+    EXPECT_TRUE(WaitForHand(session_.display(), 5s)) << path << ": the hourglass stayed";
+    EXPECT_FALSE(WaitProcess(pid_, 300ms).has_value()) << path;
+    EXPECT_NE(session_.FindWindow(kTitle), 0u) << path;
+    Picture a = CaptureDisplay(w);
+    std::this_thread::sleep_for(150ms);
+    EXPECT_NE(a.pixels, CaptureDisplay(w).pixels) << path;
+    KillProcess(pid_);
+    pid_ = -1;
+    ASSERT_TRUE(session_.WaitForWindowGone(kTitle, 5s));
+  }
+}
+
+TEST_F(DialogTest, SecondStartEndsAtOnceWhileTheDialogIsOpen) {
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  pid_t second = session_.Start({program_, "/c"});
+  auto status = WaitProcess(second, 5s);
+  if (!status) KillProcess(second);
+  ASSERT_TRUE(status.has_value()) << "the second start did not end";
+  EXPECT_TRUE(status->exited);
+  EXPECT_EQ(status->code, 0);
+  EXPECT_FALSE(WaitProcess(pid_, 100ms).has_value()) << "the open dialog ended";
+}
+
+}  // namespace
+}  // namespace veltrane::testing
