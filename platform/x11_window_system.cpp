@@ -497,8 +497,21 @@ void X11WindowSystem::Translate(const XEvent& event) {
                 entry->minimised = false;
                 reportRestored(width, height);
             }
-            // Without a manager to hand out the focus, take it, so Escape reaches us.
-            if ((known && attributes.override_redirect) || !WindowManagerRuns()) Focus(hWnd);
+            // Without a manager to hand out the focus, take it, so Escape reaches us;
+            // with one, ask it for the focus for the full-screen window.
+            if ((known && attributes.override_redirect) || !WindowManagerRuns()) {
+                Focus(hWnd);
+            } else if (entry->popup) {
+                XEvent activate{};
+                activate.xclient.type = ClientMessage;
+                activate.xclient.window = hWnd;
+                activate.xclient.message_type = Intern("_NET_ACTIVE_WINDOW");
+                activate.xclient.format = 32;
+                activate.xclient.data.l[0] = 1;  // from an application
+                activate.xclient.data.l[1] = CurrentTime;
+                XSendEvent(display_, DefaultRootWindow(display_), False,
+                           SubstructureRedirectMask | SubstructureNotifyMask, &activate);
+            }
             return;
         }
         case UnmapNotify:
