@@ -75,6 +75,10 @@ Application::Application(int& argc, char** argv) {
   // and Qt's pixels must be the server's pixels.
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
+  // The screen is the whole X screen, as the core protocol gives it: the cover
+  // covers every monitor, and the display-mode switch the renderer makes does not
+  // make Qt re-create the windows of a screen it thinks has gone.
+  setenv("QT_XCB_NO_XRANDR", "1", 1);
   if (!XDisplay()) {
     std::fprintf(stderr, "Veltrane.scr: cannot open the X display \"%s\"\n",
                  getenv("DISPLAY") ? getenv("DISPLAY") : "");

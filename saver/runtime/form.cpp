@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPalette>
 #include <QTimer>
@@ -102,12 +104,25 @@ void Form::Show(int modal) {
   window_->raise();
   window_->activateWindow();
   FlushWindowSystem();
+  WaitUntilOnScreen();
   if (modal == 1) {
     QEventLoop loop;
     modalLoop_ = &loop;
     loop.exec();
     modalLoop_ = nullptr;
   }
+}
+
+// A shown form is on the screen when Show returns (the cover must be before the
+// renderer starts): the window is mapped, by a window manager too, and exposed.
+// The wait is bounded for windows that never appear (a child of a hidden window).
+void Form::WaitUntilOnScreen() {
+  QWindow* w = window_->windowHandle();
+  if (!w) return;
+  QElapsedTimer clock;
+  clock.start();
+  while (!w->isExposed() && clock.elapsed() < kShowWaitMs)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
 }
 
 void Form::Hide() {

@@ -71,7 +71,8 @@ class Form : public Container {
 
   // Creates the native window (hidden) and runs Form_Load. Loading a loaded form does nothing.
   void Load();
-  // 0: show and return at once. 1: modal; returns when the form is unloaded or hidden.
+  // 0: show and return once the window is on screen. 1: modal; returns when the
+  // form is unloaded or hidden.
   // Loads the form first when it is not loaded.
   void Show(int modal = 0);
   void Hide();
@@ -142,7 +143,9 @@ class Form : public Container {
 
  private:
   friend class FormWindow;
+  static constexpr int kShowWaitMs = 500;
   void ApplyFrame();
+  void WaitUntilOnScreen();
   void OnCloseRequest();
   void FinishUnload();
 

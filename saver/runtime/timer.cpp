@@ -8,6 +8,9 @@ namespace veltrane::vb {
 
 Timer::Timer(Container& container, std::string name)
     : Control(container, std::move(name)), timer_(std::make_unique<QTimer>()) {
+  // A tick never comes before its interval has passed (a coarse timer may come
+  // up to 5 % early).
+  timer_->setTimerType(Qt::PreciseTimer);
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
     if (OnTimer) RunEventHandler(OnTimer);
   });
