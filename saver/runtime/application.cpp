@@ -33,6 +33,15 @@ std::string& CommandLine() {
   return text;
 }
 
+QtMessageHandler g_defaultMessages = nullptr;
+
+// Qt announces that it works without RandR, which the program asked for; that
+// notice is dropped, everything else goes where Qt sends it.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtWarningMsg && message.startsWith(QLatin1String("There is no XRandR"))) return;
+  if (g_defaultMessages) g_defaultMessages(type, context, message);
+}
+
 void OnTerminationSignal(int signo) {
   int saved = errno;
   unsigned char b = static_cast<unsigned char>(signo);
@@ -79,6 +88,7 @@ Application::Application(int& argc, char** argv) {
   // covers every monitor, and the display-mode switch the renderer makes does not
   // make Qt re-create the windows of a screen it thinks has gone.
   setenv("QT_XCB_NO_XRANDR", "1", 1);
+  g_defaultMessages = qInstallMessageHandler(FilterQtMessages);
   if (!XDisplay()) {
     std::fprintf(stderr, "Veltrane.scr: cannot open the X display \"%s\"\n",
                  getenv("DISPLAY") ? getenv("DISPLAY") : "");
