@@ -26,6 +26,6 @@ struct FontSpec {
 // Registers the substitutions; called once by the application before any form loads.
 void RegisterFontSubstitutions();
 
-QFont ToQFont(const FontSpec& spec);
+QFont ToQFont(const FontSpec& font);
 
 }  // namespace veltrane::vb
