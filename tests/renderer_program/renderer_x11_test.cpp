@@ -227,18 +227,6 @@ bool OverrideRedirect(::Display* d, ::Window w) {
     return 0;
 }
 
-void SendClose(::Display* d, ::Window w) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, w, False, NoEventMask, &e);
-    XFlush(d);
-}
-
 class RendererFullScreen : public ::testing::TestWithParam<bool> {};
 
 // Full screen on a 1024 x 768 x 16 screen, where that mode is already in force.
@@ -287,7 +275,7 @@ TEST_P(RendererFullScreen, CloseRequestEndsItWithZero) {
     const ::Window w = s.WaitForWindow(kTitle, 5s);
     ASSERT_NE(w, 0u);
     std::this_thread::sleep_for(300ms);
-    SendClose(s.display(), w);
+    s.SendClose(w);
     ExpectCleanExit(Finish(pid));
     EXPECT_TRUE(s.WaitForWindowGone(kTitle, 2s));
 }

@@ -115,16 +115,7 @@ TEST(Form, TheWindowSystemsCloseRequestTakesTheUnloadPath) {
   form.Show(0);
   ::Window w = form.hWnd();
   ASSERT_TRUE(PumpUntil([&] { return g_session->Info(w).viewable; }));
-  ::Display* d = g_session->display();
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = w;
-  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  e.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, w, False, NoEventMask, &e);
-  XFlush(d);
+  g_session->SendClose(w);
   ASSERT_TRUE(PumpUntil([&] { return !form.IsLoaded(); }));
   EXPECT_EQ(form.log, (std::vector<std::string>{"Load", "QueryUnload 0", "Unload"}));
 }

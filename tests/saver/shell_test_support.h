@@ -173,19 +173,6 @@ inline ::Window WaitForChild(XvfbSession& s, ::Window parent, const std::string&
   return 0;
 }
 
-inline void SendClose(XvfbSession& s, ::Window w) {
-  ::Display* d = s.display();
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = w;
-  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  e.xclient.data.l[1] = CurrentTime;
-  XSendEvent(d, w, False, NoEventMask, &e);
-  XFlush(d);
-}
-
 inline std::vector<pid_t> ChildrenOf(pid_t parent) {
   std::vector<pid_t> out;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {

@@ -103,7 +103,7 @@ TEST_P(OutsideClose, EndsTheSaverAndLeavesTheRendererRunning) {
   ASSERT_FALSE(PointerShown(s, 300, 300));
   if (how == "SIGTERM") kill(shell, SIGTERM);
   else if (how == "SIGHUP") kill(shell, SIGHUP);
-  else SendClose(s, cover);
+  else s.SendClose(cover);
   ExpectEndsWithCodeZero(shell, 3s, "shell after " + how);
   EXPECT_TRUE(PointerShown(s, 300, 300));
   EXPECT_TRUE(Alive(standIn));

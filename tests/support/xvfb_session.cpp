@@ -297,6 +297,19 @@ void XvfbSession::Sync() {
   if (display_) XSync(display_, False);
 }
 
+void XvfbSession::SendClose(::Window w) {
+  if (!display_) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display_, w, False, NoEventMask, &e);
+  XFlush(display_);
+}
+
 ExitStatus XvfbSession::Run(const std::vector<std::string>& argv, std::string* output) {
   return RunProcess(argv, env(), std::chrono::seconds(20), output);
 }

@@ -82,6 +82,8 @@ class XvfbSession {
   void MovePointer(int x, int y);
   void Button(int button, bool press);
   void Sync();
+  // Asks the window to close the way a window manager does (WM_DELETE_WINDOW).
+  void SendClose(::Window w);
 
   // Runs a command (xdotool, xrandr, ...) against this server.
   ExitStatus Run(const std::vector<std::string>& argv, std::string* output = nullptr);
