@@ -1,12 +1,9 @@
-# Sourced by scripts/run-headless.sh: the configuration dialog early in its logo
-# animation and a couple of seconds in, then a close request (SIGTERM), which the
+# Sourced by scripts/run-headless.sh: the configuration dialog, a couple of
+# seconds into its logo animation, then a close request (SIGTERM), which the
 # dialog handles like its window's close command.
 echo "Configuration dialog: Veltrane.scr /c"
 "$BIN/Veltrane.scr" /c & DIALOG_PID=$!
-sleep 0.6
-# Once early, while the glow still rises from the letters, and once grown.
-kill -0 "$DIALOG_PID" 2>/dev/null && { shot dialog-early || true; }
-sleep 1.9
+sleep 2.5
 if kill -0 "$DIALOG_PID" 2>/dev/null; then
   shot dialog || true
   kill -TERM "$DIALOG_PID" 2>/dev/null || true
