@@ -21,7 +21,10 @@ namespace {
 
 void EnsureApp() {
   static QApplication* app = [] {
+    // Offscreen only: nothing here may reach the desktop the tests were started from.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
     QFont::insertSubstitution(QString::fromUtf8("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     static int argc = 1;
     static char name[] = "controls_widget_test";

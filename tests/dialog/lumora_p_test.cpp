@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QApplication>
 #include <QLabel>
 
@@ -17,6 +19,9 @@ namespace {
 class LumoraPTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // Offscreen only: nothing here may reach the desktop the tests were started from.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     static int argc = 3;
     static char arg0[] = "lumora_p_test", arg1[] = "-platform", arg2[] = "offscreen";
     static char* argv[] = {arg0, arg1, arg2, nullptr};
