@@ -252,4 +252,17 @@ private:
     KeyStates* keys_ = nullptr;
 };
 
+// A window record filled in the way RunRenderer fills it.
+inline RendererWindow MakeRendererWindow(KeyStates& keys, WindowClassInfo& classInfo, bool fullScreen) {
+    RendererWindow window;
+    window.keys = &keys;
+    window.classInfo = &classInfo;
+    window.windowName = "Lumora_VC";
+    window.width = 1024;
+    window.height = 768;
+    window.colorBits = 16;
+    window.fullScreen = fullScreen ? 1 : 0;
+    return window;
+}
+
 }  // namespace veltrane::testing
