@@ -464,33 +464,33 @@ TEST(RendererSignals, StopSignalsRestoreTheModeAndEndWithZero) {
     }
 }
 
+// Starts the renderer under openbox and minimises its window.
+class RendererMinimised : public ::testing::Test {
+protected:
+    void SetUp() override {
+        VELTRANE_REQUIRE_XVFB(s);
+        ASSERT_TRUE(ManagerReady(s, true)) << "openbox did not start";
+        pid = s.Start({kRenderer});
+        w = s.WaitForWindow(kTitle, 5s);
+        ASSERT_NE(w, 0u);
+        std::this_thread::sleep_for(300ms);
+        s.Run({"xdotool", "windowminimize", std::to_string(w)});
+        std::this_thread::sleep_for(500ms);
+    }
+    XvfbSession s{{1024, 768, 24, true}};
+    pid_t pid = -1;
+    ::Window w = 0;
+};
+
 // A signal while the window is minimised wakes the wait and ends the run too.
-TEST(RendererSignals, SignalWhileMinimisedEndsIt) {
-    XvfbSession s({1024, 768, 24, true});
-    VELTRANE_REQUIRE_XVFB(s);
-    ASSERT_TRUE(ManagerReady(s, true)) << "openbox did not start";
-    const pid_t pid = s.Start({kRenderer});
-    const ::Window w = s.WaitForWindow(kTitle, 5s);
-    ASSERT_NE(w, 0u);
-    std::this_thread::sleep_for(300ms);
-    s.Run({"xdotool", "windowminimize", std::to_string(w)});
-    std::this_thread::sleep_for(500ms);
+TEST_F(RendererMinimised, SignalEndsIt) {
     EXPECT_FALSE(s.Info(w).viewable);
     kill(pid, SIGTERM);
     ExpectCleanExit(Finish(pid));
 }
 
 // Minimised, Escape is not looked at; restored, the frames and the check resume.
-TEST(RendererMinimised, IgnoresEscapeUntilRestored) {
-    XvfbSession s({1024, 768, 24, true});
-    VELTRANE_REQUIRE_XVFB(s);
-    ASSERT_TRUE(ManagerReady(s, true)) << "openbox did not start";
-    const pid_t pid = s.Start({kRenderer});
-    const ::Window w = s.WaitForWindow(kTitle, 5s);
-    ASSERT_NE(w, 0u);
-    std::this_thread::sleep_for(300ms);
-    s.Run({"xdotool", "windowminimize", std::to_string(w)});
-    std::this_thread::sleep_for(500ms);
+TEST_F(RendererMinimised, IgnoresEscapeUntilRestored) {
     ASSERT_FALSE(s.Info(w).viewable);
     HoldEscape(s);
     std::this_thread::sleep_for(300ms);
