@@ -43,6 +43,12 @@ class QtOnXvfb : public ::testing::Environment {
     QApplication::setQuitOnLastWindowClosed(false);
     vb::RegisterFontSubstitutions();
   }
+  void TearDown() override {
+    // Qt's connection goes first, so the server's end is not an I/O error for it.
+    delete qApp;
+    delete g_session;
+    g_session = nullptr;
+  }
 };
 [[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtOnXvfb);
 

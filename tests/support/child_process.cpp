@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,8 @@ pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     setpgid(0, 0);
+    // Nothing a test starts outlives the test process.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (const auto& kv : env) {
       auto eq = kv.find('=');
       std::string name = kv.substr(0, eq);

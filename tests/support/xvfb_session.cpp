@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,6 +83,8 @@ XvfbSession::XvfbSession(const XvfbOptions& o) {
   if (xvfb_ == 0) {
     close(pipefd[0]);
     setpgid(0, 0);
+    // The server goes with the test process, however that ends.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     int devnull = open("/dev/null", O_RDWR);
     dup2(devnull, 0);
     dup2(devnull, 1);
