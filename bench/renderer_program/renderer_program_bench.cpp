@@ -5,6 +5,9 @@
 // with --display.
 //
 //   renderer_program_bench [--runs N] [--frames N] [--display]
+// The test support first: it brings gtest in before Xlib and its macros.
+#include "support/xvfb_session.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -59,35 +63,6 @@ pid_t Spawn(const std::vector<std::string>& argv, int keepFd = -1) {
         _exit(127);
     }
     return pid;
-}
-
-// A private Xvfb on a display number it picks itself.
-std::string StartXvfb(pid_t& pid, const std::string& screen) {
-    int fds[2];
-    if (pipe(fds) != 0) return "";
-    pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, 2);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", "+extension", "RANDR", nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    while (poll(&p, 1, 5000) > 0) {
-        char buf[16];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        number.append(buf, static_cast<std::size_t>(n));
-        if (number.find('\n') != std::string::npos) break;
-    }
-    close(fds[0]);
-    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
-    return number.empty() ? "" : ":" + number;
 }
 
 bool NameIs(Display* d, Window w, const char* title) {
@@ -235,14 +210,14 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--display")) useDisplay = true;
     }
-    pid_t xvfb = -1;
+    std::unique_ptr<veltrane::testing::XvfbSession> xvfb;
     if (!useDisplay) {
-        const std::string name = StartXvfb(xvfb, "1024x768x16");
-        if (name.empty()) {
+        xvfb = std::make_unique<veltrane::testing::XvfbSession>(veltrane::testing::XvfbOptions{1024, 768, 16});
+        if (!xvfb->ok()) {
             std::fprintf(stderr, "could not start Xvfb\n");
             return 1;
         }
-        setenv("DISPLAY", name.c_str(), 1);
+        setenv("DISPLAY", xvfb->name().c_str(), 1);
     }
     Display* d = XOpenDisplay(nullptr);
     if (d == nullptr) {
@@ -305,9 +280,5 @@ int main(int argc, char** argv) {
     }
 
     XCloseDisplay(d);
-    if (xvfb > 0) {
-        kill(xvfb, SIGTERM);
-        waitpid(xvfb, nullptr, 0);
-    }
     return 0;
 }

@@ -26,6 +26,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using veltrane::testing::ChildrenOf;
 using veltrane::testing::XvfbSession;
 
 const std::string kScr = std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr";
@@ -103,26 +104,6 @@ void StartUp(int runs, bool manager) {
               Median(toRenderer), toRenderer.empty() ? 0 : *std::min_element(toRenderer.begin(), toRenderer.end()),
               toRenderer.empty() ? 0 : *std::max_element(toRenderer.begin(), toRenderer.end()), toRenderer.size(),
               runs);
-}
-
-// The shell's children (its renderer), by parent pid.
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-  std::vector<pid_t> out;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 2));
-    char state;
-    pid_t ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == parent) out.push_back(std::stoi(name));
-  }
-  return out;
 }
 
 void StopWithRenderer(pid_t shell) {

@@ -506,83 +506,6 @@ TEST_F(RendererMinimised, IgnoresEscapeUntilRestored) {
     ExpectCleanExit(EndWithEscape(s, pid));
 }
 
-// An X server of our own, for what a session does not offer: a server without
-// GLX, and one the test may kill.
-class RawXvfb {
-public:
-    explicit RawXvfb(std::vector<std::string> extra) {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            std::vector<std::string> argv{"Xvfb", "-displayfd", fd, "-nolisten", "tcp", "-noreset",
-                                          "-screen", "0", "1280x1024x24", "+extension", "RANDR"};
-            argv.insert(argv.end(), extra.begin(), extra.end());
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            const int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 2);
-            execvp("Xvfb", args.data());
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        while (poll(&p, 1, 5000) > 0) {
-            char buf[16];
-            const ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, static_cast<std::size_t>(n));
-            if (number.find('\n') != std::string::npos) break;
-        }
-        close(fds[0]);
-        while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
-        if (!number.empty()) name_ = ":" + number;
-        if (!name_.empty()) display_ = XOpenDisplay(name_.c_str());
-    }
-    ~RawXvfb() {
-        if (display_ != nullptr) XCloseDisplay(display_);
-        Kill();
-    }
-    void Kill() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-    void ForgetDisplay() { display_ = nullptr; }  // after Kill: the connection is dead
-    ::Display* display() const { return display_; }
-    std::vector<std::string> env() const {
-        const std::string home = MakeTempDir("raw-xvfb-home");
-        return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home, "XDG_RUNTIME_DIR=" + home};
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::string name_;
-    ::Display* display_ = nullptr;
-};
-
-bool WindowTitled(::Display* d, const char* title) {
-    ::Window root = 0, parent = 0, *children = nullptr;
-    unsigned int n = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return false;
-    bool found = false;
-    for (unsigned int i = 0; i < n && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(d, children[i], &name) && name != nullptr) {
-            found = std::strcmp(name, title) == 0;
-            XFree(name);
-        }
-    }
-    if (children) XFree(children);
-    return found;
-}
-
 TEST(RendererFaults, NoDisplayEndsWithMinusOne) {
     const std::string home = MakeTempDir("no-display-home");
     for (const char* display : {"DISPLAY=", "DISPLAY=:9999"}) {
@@ -596,32 +519,25 @@ TEST(RendererFaults, NoDisplayEndsWithMinusOne) {
 // No GLX: the opening fails after the mode was switched, so the mode comes back,
 // no window is left and the program ends with 0.
 TEST(RendererFaults, ServerWithoutGlxEndsWithZeroAndGivesTheModeBack) {
-    RawXvfb x({"-extension", "GLX"});
-    ASSERT_NE(x.display(), nullptr) << "could not start Xvfb without GLX";
+    XvfbSession x({1280, 1024, 24, false, {"-extension", "GLX"}});
+    ASSERT_TRUE(x.ok()) << "could not start Xvfb without GLX";
     ASSERT_TRUE(Add1024x768Mode(x.display()));
     const ScreenState original = ReadScreen(x.display());
     const ExitStatus status = RunProcess({kRenderer}, x.env(), 20s);
     EXPECT_TRUE(status.exited);
     EXPECT_EQ(status.code, 0);
     EXPECT_EQ(ReadScreen(x.display()), original);
-    EXPECT_FALSE(WindowTitled(x.display(), kTitle));
+    EXPECT_EQ(x.FindWindow(kTitle, false), 0u);
 }
 
 // The X server dies under the renderer: it ends on its own instead of spinning.
 TEST(RendererFaults, EndsWhenTheServerGoesAway) {
-    RawXvfb x({});
-    ASSERT_NE(x.display(), nullptr);
-    const pid_t pid = StartProcess({kRenderer}, x.env());
-    bool up = false;
-    for (int i = 0; i < 500 && !up; ++i) {
-        up = WindowTitled(x.display(), kTitle);
-        if (!up) std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_TRUE(up);
+    XvfbSession x({1280, 1024, 24, false});
+    VELTRANE_REQUIRE_XVFB(x);
+    const pid_t pid = x.Start({kRenderer});
+    ASSERT_NE(x.WaitForWindow(kTitle, 5s), 0u);
     std::this_thread::sleep_for(300ms);
-    XCloseDisplay(x.display());
-    x.ForgetDisplay();
-    x.Kill();
+    x.KillServer();
     const auto status = WaitProcess(pid, 10s);
     if (!status) KillProcess(pid);
     ASSERT_TRUE(status.has_value()) << "still running after its server went away";

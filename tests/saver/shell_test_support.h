@@ -23,6 +23,7 @@ namespace veltrane::shelltest {
 
 
 using namespace std::chrono_literals;
+using testing::ChildrenOf;
 using testing::XvfbSession;
 
 inline const std::string kScr = std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr";
@@ -171,25 +172,6 @@ inline ::Window WaitForChild(XvfbSession& s, ::Window parent, const std::string&
     std::this_thread::sleep_for(20ms);
   } while (std::chrono::steady_clock::now() < deadline);
   return 0;
-}
-
-inline std::vector<pid_t> ChildrenOf(pid_t parent) {
-  std::vector<pid_t> out;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::string name = entry.path().filename();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    if (close == std::string::npos) continue;
-    std::istringstream rest(line.substr(close + 2));
-    char state;
-    pid_t ppid = 0;
-    rest >> state >> ppid;
-    if (ppid == parent) out.push_back(std::stoi(name));
-  }
-  return out;
 }
 
 inline void ExpectEndsWithCodeZero(pid_t pid, std::chrono::milliseconds t, const std::string& what) {

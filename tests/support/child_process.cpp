@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -93,6 +94,25 @@ ExitStatus RunProcess(const std::vector<std::string>& argv, const std::vector<st
     *output = ss.str();
   }
   return *st;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  std::vector<pid_t> out;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    std::getline(stat, line);
+    auto close = line.rfind(')');  // the command name may hold blanks and parentheses
+    if (close == std::string::npos || close + 2 > line.size()) continue;
+    std::istringstream rest(line.substr(close + 2));
+    char state;
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    if (ppid == parent) out.push_back(std::stoi(name));
+  }
+  return out;
 }
 
 std::string MakeTempDir(const std::string& prefix) {

@@ -34,6 +34,9 @@ ExitStatus RunProcess(const std::vector<std::string>& argv,
                       std::chrono::milliseconds timeout = std::chrono::seconds(20),
                       std::string* output = nullptr);
 
+// The processes whose parent is `parent` (read from /proc).
+std::vector<pid_t> ChildrenOf(pid_t parent);
+
 // A fresh empty folder under the build's test-tmp folder.
 std::string MakeTempDir(const std::string& prefix);
 

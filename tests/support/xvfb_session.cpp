@@ -90,8 +90,13 @@ XvfbSession::XvfbSession(const XvfbOptions& o) {
     dup2(devnull, 1);
     dup2(devnull, 2);
     std::string fd = std::to_string(pipefd[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-           "tcp", "-noreset", "-fbdir", fbdir_.c_str(), "+extension", "RANDR", nullptr);
+    std::vector<std::string> argv{"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
+                                  "-noreset", "-fbdir", fbdir_, "+extension", "RANDR"};
+    argv.insert(argv.end(), o.extraArgs.begin(), o.extraArgs.end());
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    execvp("Xvfb", args.data());
     _exit(127);
   }
   close(pipefd[1]);
@@ -298,6 +303,13 @@ void XvfbSession::Button(int button, bool press) {
 
 void XvfbSession::Sync() {
   if (display_) XSync(display_, False);
+}
+
+void XvfbSession::KillServer() {
+  if (display_) XCloseDisplay(display_);
+  display_ = nullptr;
+  if (xvfb_ > 0) KillProcess(xvfb_);
+  xvfb_ = -1;
 }
 
 void XvfbSession::SendClose(::Window w) {

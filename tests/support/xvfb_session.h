@@ -39,6 +39,7 @@ struct XvfbOptions {
   int height = 768;
   int depth = 24;
   bool windowManager = false;
+  std::vector<std::string> extraArgs;  // more server options, e.g. {"-extension", "GLX"}
 };
 
 struct WindowInfo {
@@ -82,6 +83,8 @@ class XvfbSession {
   void MovePointer(int x, int y);
   void Button(int button, bool press);
   void Sync();
+  // Kills the server at once (the program under test then loses its display).
+  void KillServer();
   // Asks the window to close the way a window manager does (WM_DELETE_WINDOW).
   void SendClose(::Window w);
 
