@@ -1,0 +1,89 @@
+# Install layout and the Debian package.
+#
+#   cmake --install build --prefix /usr      (DESTDIR is honoured)
+#   (cd build && cpack -G DEB)               -> veltrane_<version>_<arch>.deb
+#
+# The two programs stay side by side in libexec/veltrane, since the shell starts
+# the renderer from its own folder. Saver hosts look for their themes in
+# libexec/xscreensaver (XScreenSaver puts it first on PATH; mate- and
+# xfce4-screensaver only run themes from trusted folders such as this one), so a
+# relative link there names the renderer, whose host mode they run.
+include(GNUInstallDirs)
+
+set(VELTRANE_PACKAGE_NAME veltrane)
+set(VELTRANE_MAINTAINER "The Veltrane developers <veltrane@example.com>")
+set(VELTRANE_PACKAGING_SRC ${CMAKE_SOURCE_DIR}/packaging)
+set(VELTRANE_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
+set(VELTRANE_LIBEXEC_DIR ${CMAKE_INSTALL_LIBEXECDIR}/veltrane)
+set(VELTRANE_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/${VELTRANE_PACKAGE_NAME})
+file(MAKE_DIRECTORY ${VELTRANE_PACKAGING_OUT})
+
+# Generated at configure time, so that an install never depends on which targets
+# were built; editing a source re-runs the configuration.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${VELTRANE_PACKAGING_SRC}/veltrane.6 ${VELTRANE_PACKAGING_SRC}/changelog.Debian.in)
+
+# Debian wants manual pages and changelogs compressed with gzip -9n (maximum
+# compression, no name or time stamp, so that rebuilds are byte-identical).
+function(veltrane_gzip input output)
+  execute_process(COMMAND gzip -9n -c ${input} OUTPUT_FILE ${output} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "gzip -9n ${input} failed: ${rc}")
+  endif()
+endfunction()
+
+# Debian revision 1 of the upstream version: the package carries a Debian
+# changelog (changelog.Debian.gz) beside the upstream sources.
+set(VELTRANE_DEB_RELEASE 1)
+set(VELTRANE_DEB_VERSION ${PROJECT_VERSION}-${VELTRANE_DEB_RELEASE})
+configure_file(${VELTRANE_PACKAGING_SRC}/veltrane.6 ${VELTRANE_PACKAGING_OUT}/veltrane.6 @ONLY)
+veltrane_gzip(${VELTRANE_PACKAGING_OUT}/veltrane.6 ${VELTRANE_PACKAGING_OUT}/veltrane.6.gz)
+configure_file(${VELTRANE_PACKAGING_SRC}/changelog.Debian.in ${VELTRANE_PACKAGING_OUT}/changelog.Debian @ONLY)
+veltrane_gzip(${VELTRANE_PACKAGING_OUT}/changelog.Debian ${VELTRANE_PACKAGING_OUT}/changelog.Debian.gz)
+file(CREATE_LINK ../veltrane/Veltrane.dll ${VELTRANE_PACKAGING_OUT}/veltrane SYMBOLIC)
+
+foreach(program veltrane_saver veltrane_renderer)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${VELTRANE_LIBEXEC_DIR})
+  endif()
+endforeach()
+# install(FILES) copies a symbolic link as a link.
+install(FILES ${VELTRANE_PACKAGING_OUT}/veltrane DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+install(FILES ${VELTRANE_PACKAGING_SRC}/veltrane.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/xscreensaver/config)
+install(FILES ${VELTRANE_PACKAGING_SRC}/veltrane.desktop
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications/screensavers)
+install(FILES ${VELTRANE_PACKAGING_OUT}/veltrane.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${VELTRANE_PACKAGING_SRC}/copyright ${VELTRANE_PACKAGING_OUT}/changelog.Debian.gz
+        DESTINATION ${VELTRANE_DOC_DIR})
+install(FILES ${VELTRANE_PACKAGING_SRC}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${VELTRANE_PACKAGE_NAME})
+
+# The Debian package.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${VELTRANE_PACKAGE_NAME})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${VELTRANE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "particle-field screen saver for X11")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Veltrane fills the screen with 5000 glowing rings that stream out of the
+centre of the screen toward the viewer in one shared tint, while the whole
+field slowly twists. It is drawn with OpenGL 1.1.
+
+The saver shell Veltrane.scr takes the usual screen-saver switches (full
+screen, preview in a host window, configuration dialog); the renderer runs
+full screen or inside the window of a saver host such as XScreenSaver,
+mate-screensaver, xfce4-screensaver or XSecureLock. It also works as the
+locker command of xss-lock or xautolock.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${VELTRANE_DEB_RELEASE})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELTRANE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The GL drivers (llvmpipe where there is no GPU), the fonts the dialog's
+# lettering is laid out in, and the opener of the dialog's link.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, fonts-dejavu-core, fonts-ipafont-gothic, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
