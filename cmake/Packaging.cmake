@@ -87,3 +87,17 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, fonts-dejavu-core, fonts-ipafont-gothic, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
+
+# The installed layout, with a run of the installed shell on a private Xvfb, and
+# the package under lintian. Both install from this build tree (and write its
+# install manifest), so they never run at the same time.
+if(VELTRANE_TESTS)
+  add_test(NAME install_layout
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/install/install_layout.sh ${CMAKE_BINARY_DIR})
+  add_test(NAME install_deb_lintian
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/install/deb_lintian.sh ${CMAKE_BINARY_DIR} ${VELTRANE_DEB_VERSION})
+  set_tests_properties(install_layout PROPERTIES LABELS "install;x11" TIMEOUT 300
+                       RESOURCE_LOCK veltrane_install)
+  set_tests_properties(install_deb_lintian PROPERTIES LABELS install TIMEOUT 300
+                       RESOURCE_LOCK veltrane_install)
+endif()
