@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the saver on a private Xvfb and saves pictures of what it showed in out/.
+# Runs the saver on a private Xvfb and saves pictures of what it showed in out/
+# (or in $VELTRANE_OUT when set).
 set -euo pipefail
 BIN=$1
-OUT="$PWD/out"
+OUT=${VELTRANE_OUT:-$PWD/out}
 mkdir -p "$OUT"
 TMP=$(mktemp -d)
 cleanup() {
@@ -20,7 +21,7 @@ export DISPLAY=":$NUM" HOME="$TMP" XDG_RUNTIME_DIR="$TMP"
 unset WAYLAND_DISPLAY
 echo "No display: running on a private Xvfb ($DISPLAY); pictures go to $OUT/"
 
-shot() { import -window root "$OUT/$1.png" && echo "  saved out/$1.png"; }
+shot() { import -window root "$OUT/$1.png" && echo "  saved $OUT/$1.png"; }
 
 if [ -x "$BIN/Veltrane.scr" ]; then
   "$BIN/Veltrane.scr" /s & PID=$!

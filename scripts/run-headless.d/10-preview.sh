@@ -14,7 +14,7 @@ if [ -x "$BIN/Veltrane.scr" ] && command -v xmessage >/dev/null 2>&1; then
     "$BIN/Veltrane.scr" /p "$HOST" &
     PREVIEW_PID=$!
     sleep 1.5
-    import -window root -crop 344x264+340+252 "$OUT/preview.png" && echo "  saved out/preview.png"
+    import -window root -crop 344x264+340+252 "$OUT/preview.png" && echo "  saved $OUT/preview.png"
     # Closing the host ends the preview.
     kill "$HOST_PID" 2>/dev/null || true
     for _ in $(seq 30); do kill -0 "$PREVIEW_PID" 2>/dev/null || break; sleep 0.1; done
