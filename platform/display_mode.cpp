@@ -1,11 +1,153 @@
 #include "platform/display_mode.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <optional>
+
+#include <X11/Xatom.h>
 
 #include "platform/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {
+
+struct CrtcConfig {
+    RRCrtc crtc = 0;
+    RRMode mode = 0;
+    int x = 0, y = 0;
+    Rotation rotation = RR_Rotate_0;
+    std::vector<RROutput> outputs;
+};
+
+struct ScreenSize {
+    int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
+};
+
+// What the first switch found in force, and what the last holder puts back.
+struct Record {
+    CrtcConfig crtc;
+    ScreenSize screen;
+};
+
+// Marks a holder window, so a reused window id of some other program is not
+// taken for a live holder.
+constexpr const char* kHolderMarkAtom = "_VELTRANE_DISPLAY_HOLDER";
+constexpr long kRecordVersion = 1;
+constexpr int kRecordFixedFields = 11;  // version .. output count, then the outputs
+
+// Reading and rewriting the record must not interleave with another renderer's.
+class ServerGrab {
+public:
+    explicit ServerGrab(::Display* display) : display_(display) { XGrabServer(display_); }
+    ~ServerGrab() {
+        XUngrabServer(display_);
+        XFlush(display_);
+    }
+    ServerGrab(const ServerGrab&) = delete;
+    ServerGrab& operator=(const ServerGrab&) = delete;
+
+private:
+    ::Display* display_;
+};
+
+bool HaveRandr12(::Display* display) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    return XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
+           (major > 1 || (major == 1 && minor >= 2));
+}
+
+::Atom Intern(::Display* display, const char* name) { return XInternAtom(display, name, False); }
+
+std::vector<long> ReadLongs(::Display* display, ::Window window, const char* name, ::Atom type) {
+    std::vector<long> values;
+    ::Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, Intern(display, name), 0, 1024, False, type, &actualType, &format,
+                           &count, &after, &data) == Success &&
+        data != nullptr && format == 32 && actualType == type) {
+        const auto* longs = reinterpret_cast<const long*>(data);
+        values.assign(longs, longs + count);
+    }
+    if (data != nullptr) XFree(data);
+    return values;
+}
+
+void WriteLongs(::Display* display, ::Window window, const char* name, ::Atom type, const std::vector<long>& values) {
+    if (values.empty()) {
+        XDeleteProperty(display, window, Intern(display, name));
+        return;
+    }
+    XChangeProperty(display, window, Intern(display, name), type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()), static_cast<int>(values.size()));
+}
+
+std::optional<Record> ReadRecord(::Display* display) {
+    const std::vector<long> v = ReadLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL);
+    if (v.size() < kRecordFixedFields || v[0] != kRecordVersion) return std::nullopt;
+    const auto outputs = static_cast<std::size_t>(v[10]);
+    if (v.size() != kRecordFixedFields + outputs) return std::nullopt;
+    Record r;
+    r.crtc.crtc = static_cast<RRCrtc>(v[1]);
+    r.crtc.mode = static_cast<RRMode>(v[2]);
+    r.crtc.x = static_cast<int>(v[3]);
+    r.crtc.y = static_cast<int>(v[4]);
+    r.crtc.rotation = static_cast<Rotation>(v[5]);
+    r.screen = ScreenSize{static_cast<int>(v[6]), static_cast<int>(v[7]), static_cast<int>(v[8]),
+                          static_cast<int>(v[9])};
+    for (std::size_t i = 0; i < outputs; ++i) r.crtc.outputs.push_back(static_cast<RROutput>(v[kRecordFixedFields + i]));
+    return r;
+}
+
+void WriteRecord(::Display* display, const Record& r) {
+    std::vector<long> v = {kRecordVersion,
+                           static_cast<long>(r.crtc.crtc),
+                           static_cast<long>(r.crtc.mode),
+                           r.crtc.x,
+                           r.crtc.y,
+                           static_cast<long>(r.crtc.rotation),
+                           r.screen.width,
+                           r.screen.height,
+                           r.screen.mmWidth,
+                           r.screen.mmHeight,
+                           static_cast<long>(r.crtc.outputs.size())};
+    for (RROutput o : r.crtc.outputs) v.push_back(static_cast<long>(o));
+    WriteLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL, v);
+}
+
+void DeleteRecord(::Display* display) {
+    WriteLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL, {});
+    WriteLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW, {});
+}
+
+bool HolderAlive(::Display* display, ::Window holder) {
+    XErrorTrap trap(display);  // BadWindow: its connection is gone, and the window with it
+    const bool marked = !ReadLongs(display, holder, kHolderMarkAtom, XA_CARDINAL).empty();
+    return marked && !trap.Failed();
+}
+
+// The live holders, in order, without `leaving`.
+std::vector<long> LiveHolders(::Display* display, ::Window leaving) {
+    std::vector<long> live;
+    for (long h : ReadLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW)) {
+        const auto holder = static_cast<::Window>(h);
+        if (holder != leaving && HolderAlive(display, holder)) live.push_back(h);
+    }
+    return live;
+}
+
+// A small window that lives exactly as long as this connection holds the mode.
+::Window MakeHolder(::Display* display) {
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    const ::Window w = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
+                                     CopyFromParent, CWOverrideRedirect, &attributes);
+    if (w == 0) return 0;
+    WriteLongs(display, w, kHolderMarkAtom, XA_CARDINAL, {static_cast<long>(getpid())});
+    return w;
+}
 
 bool SwapsAxes(Rotation rotation) { return (rotation & (RR_Rotate_90 | RR_Rotate_270)) != 0; }
 
@@ -22,20 +164,83 @@ void ModeSize(const XRRModeInfo& info, Rotation rotation, int& width, int& heigh
     height = static_cast<int>(SwapsAxes(rotation) ? info.width : info.height);
 }
 
+// Sets one CRTC and the screen size in an order that keeps every CRTC inside
+// the screen at each step: grow first, set the CRTC, shrink last. The caller
+// holds the server.
+bool Apply(::Display* display, const CrtcConfig& config, const ScreenSize& target) {
+    const ::Window root = DefaultRootWindow(display);
+    XErrorTrap trap(display);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display, root, &attributes);
+    const int mmWidth = DisplayWidthMM(display, DefaultScreen(display));
+    const int mmHeight = DisplayHeightMM(display, DefaultScreen(display));
+    const int growWidth = std::max(attributes.width, target.width);
+    const int growHeight = std::max(attributes.height, target.height);
+    if (growWidth != attributes.width || growHeight != attributes.height) {
+        XRRSetScreenSize(display, root, growWidth, growHeight, std::max(mmWidth, target.mmWidth),
+                         std::max(mmHeight, target.mmHeight));
+    }
+    bool ok = false;
+    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
+        std::vector<RROutput> outputs = config.outputs;
+        ok = XRRSetCrtcConfig(display, resources, config.crtc, CurrentTime, config.x, config.y, config.mode,
+                              config.rotation, outputs.data(), static_cast<int>(outputs.size())) == RRSetConfigSuccess;
+        XRRFreeScreenResources(resources);
+    }
+    if (ok && (growWidth != target.width || growHeight != target.height || mmWidth != target.mmWidth ||
+               mmHeight != target.mmHeight)) {
+        XRRSetScreenSize(display, root, target.width, target.height, target.mmWidth, target.mmHeight);
+    }
+    return ok && !trap.Failed();
+}
+
+// Under the caller's grab: gives back a record with no live holder behind it.
+bool RestoreAbandonedLocked(::Display* display) {
+    const std::optional<Record> record = ReadRecord(display);
+    if (!record) {
+        DeleteRecord(display);  // holders of a record that is gone mean nothing
+        return false;
+    }
+    const std::vector<long> live = LiveHolders(display, 0);
+    if (!live.empty()) {
+        WriteLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW, live);
+        return false;
+    }
+    Apply(display, record->crtc, record->screen);
+    DeleteRecord(display);
+    return true;
+}
+
 }  // namespace
+
+bool RestoreAbandonedDisplayMode(::Display* display) {
+    if (display == nullptr || !HaveRandr12(display)) return false;
+    XErrorTrap trap(display);
+    bool restored = false;
+    {
+        ServerGrab grab(display);
+        restored = RestoreAbandonedLocked(display);
+    }
+    XSync(display, False);
+    return restored;
+}
 
 bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
     if (display == nullptr) return false;
     const int screen = DefaultScreen(display);
     const ::Window root = RootWindow(display, screen);
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
-        major < 1 || (major == 1 && minor < 2)) {
+    if (!HaveRandr12(display)) {
         // Without RandR 1.2 nothing can change; the mode counts as in force if the screen has it.
         return DisplayWidth(display, screen) == width && DisplayHeight(display, screen) == height;
     }
 
     XErrorTrap trap(display);  // a request failing here means "no switch", not the end of the program
+    ServerGrab grab(display);
+    // A renderer that was killed while it held the mode left its record behind:
+    // what it found in force is what the user had, so that comes back first.
+    RestoreAbandonedLocked(display);
+    const std::optional<Record> held = ReadRecord(display);  // live holders stand behind it
+
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources == nullptr) return false;
 
@@ -58,12 +263,24 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
         return false;
     }
 
+    // Joins the holders of the recorded configuration.
+    auto join = [&] {
+        display_ = display;
+        holder_ = MakeHolder(display);
+        std::vector<long> holders = LiveHolders(display, 0);
+        if (holder_ != 0) holders.push_back(static_cast<long>(holder_));
+        WriteLongs(display, root, kDisplayHoldersAtom, XA_WINDOW, holders);
+    };
+
     bool ok = false;
     const XRRModeInfo* current = FindModeInfo(resources, crtcInfo->mode);
     int currentWidth = 0, currentHeight = 0;
     if (current != nullptr) ModeSize(*current, crtcInfo->rotation, currentWidth, currentHeight);
     if (currentWidth == width && currentHeight == height) {
-        ok = true;  // already in force: nothing to change, nothing to restore
+        // Already in force. Switched by another renderer: hold it with them, so the
+        // last of us gives it back. Else it is the user's own mode: nothing to give back.
+        ok = true;
+        if (held) join();
     } else {
         // A mode of that size which every output on the CRTC supports, in the
         // first output's order of preference.
@@ -87,25 +304,23 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
         if (first != nullptr) XRRFreeOutputInfo(first);
 
         if (wanted != 0) {
-            display_ = display;
-            saved_.crtc = crtc;
-            saved_.mode = crtcInfo->mode;
-            saved_.x = crtcInfo->x;
-            saved_.y = crtcInfo->y;
-            saved_.rotation = crtcInfo->rotation;
-            saved_.outputs.assign(crtcInfo->outputs, crtcInfo->outputs + crtcInfo->noutput);
-            savedScreen_.width = DisplayWidth(display, screen);
-            savedScreen_.height = DisplayHeight(display, screen);
-            savedScreen_.mmWidth = DisplayWidthMM(display, screen);
-            savedScreen_.mmHeight = DisplayHeightMM(display, screen);
-            {
-                // Xlib's idea of the screen size lags behind RandR; ask the root.
-                XWindowAttributes attributes{};
-                if (XGetWindowAttributes(display, root, &attributes)) {
-                    savedScreen_.width = attributes.width;
-                    savedScreen_.height = attributes.height;
-                }
+            Record found;
+            found.crtc.crtc = crtc;
+            found.crtc.mode = crtcInfo->mode;
+            found.crtc.x = crtcInfo->x;
+            found.crtc.y = crtcInfo->y;
+            found.crtc.rotation = crtcInfo->rotation;
+            found.crtc.outputs.assign(crtcInfo->outputs, crtcInfo->outputs + crtcInfo->noutput);
+            // Xlib's idea of the screen size lags behind RandR; ask the root.
+            found.screen.width = DisplayWidth(display, screen);
+            found.screen.height = DisplayHeight(display, screen);
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, root, &attributes)) {
+                found.screen.width = attributes.width;
+                found.screen.height = attributes.height;
             }
+            found.screen.mmWidth = DisplayWidthMM(display, screen);
+            found.screen.mmHeight = DisplayHeightMM(display, screen);
 
             // The new screen is the bounding box of every lit CRTC with ours resized.
             ScreenSize target{0, 0, 0, 0};
@@ -126,15 +341,25 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
                 target.height = std::max(target.height, bottom);
             }
             // Keep the screen's pixel density.
-            target.mmWidth = savedScreen_.width > 0 ? savedScreen_.mmWidth * target.width / savedScreen_.width : 0;
+            target.mmWidth =
+                found.screen.width > 0 ? found.screen.mmWidth * target.width / found.screen.width : 0;
             target.mmHeight =
-                savedScreen_.height > 0 ? savedScreen_.mmHeight * target.height / savedScreen_.height : 0;
+                found.screen.height > 0 ? found.screen.mmHeight * target.height / found.screen.height : 0;
 
-            CrtcConfig config = saved_;
+            // The record goes up before the switch, so a renderer killed in between
+            // still leaves behind what to give back.
+            const Record original = held ? *held : found;
+            if (!held) WriteRecord(display, original);
+            join();
+            CrtcConfig config = found.crtc;
             config.mode = wanted;
-            changed_ = true;
-            ok = Apply(config, target);
-            if (!ok) Restore();
+            ok = Apply(display, config, target);
+            if (!ok) {
+                Apply(display, found.crtc, found.screen);
+                if (!held) DeleteRecord(display);
+                if (holder_ != 0) XDestroyWindow(display, holder_);
+                holder_ = 0;
+            }
         }
     }
     XRRFreeCrtcInfo(crtcInfo);
@@ -142,43 +367,25 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
     return ok;
 }
 
-// Sets one CRTC and the screen size in an order that keeps every CRTC inside
-// the screen at each step: grow first, set the CRTC, shrink last.
-bool DisplayModeSwitch::Apply(const CrtcConfig& config, const ScreenSize& target) {
-    ::Display* display = display_;
-    const ::Window root = DefaultRootWindow(display);
-    XErrorTrap trap(display);
-    XGrabServer(display);
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display, root, &attributes);
-    const int mmWidth = DisplayWidthMM(display, DefaultScreen(display));
-    const int mmHeight = DisplayHeightMM(display, DefaultScreen(display));
-    const int growWidth = std::max(attributes.width, target.width);
-    const int growHeight = std::max(attributes.height, target.height);
-    if (growWidth != attributes.width || growHeight != attributes.height) {
-        XRRSetScreenSize(display, root, growWidth, growHeight, std::max(mmWidth, target.mmWidth),
-                         std::max(mmHeight, target.mmHeight));
-    }
-    bool ok = false;
-    if (XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root)) {
-        std::vector<RROutput> outputs = config.outputs;
-        ok = XRRSetCrtcConfig(display, resources, config.crtc, CurrentTime, config.x, config.y, config.mode,
-                              config.rotation, outputs.data(), static_cast<int>(outputs.size())) == RRSetConfigSuccess;
-        XRRFreeScreenResources(resources);
-    }
-    if (ok && (growWidth != target.width || growHeight != target.height || mmWidth != target.mmWidth ||
-               mmHeight != target.mmHeight)) {
-        XRRSetScreenSize(display, root, target.width, target.height, target.mmWidth, target.mmHeight);
-    }
-    XUngrabServer(display);
-    return ok && !trap.Failed();
-}
-
 void DisplayModeSwitch::Restore() {
-    if (!changed_ || display_ == nullptr) return;
-    changed_ = false;
-    Apply(saved_, savedScreen_);
-    XSync(display_, False);
+    if (holder_ == 0 || display_ == nullptr) return;
+    ::Display* display = display_;
+    {
+        XErrorTrap trap(display);
+        ServerGrab grab(display);
+        const std::vector<long> others = LiveHolders(display, holder_);
+        XDestroyWindow(display, holder_);
+        holder_ = 0;
+        if (others.empty()) {
+            if (const std::optional<Record> record = ReadRecord(display)) {
+                Apply(display, record->crtc, record->screen);
+            }
+            DeleteRecord(display);
+        } else {
+            WriteLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW, others);
+        }
+    }
+    XSync(display, False);
 }
 
 }  // namespace veltrane::platform

@@ -1,8 +1,17 @@
 // The temporary display-mode switch, on XRandR: one output is put in a mode of
 // the asked size when it has one, and the exact previous configuration (mode,
 // position, rotation, outputs of its CRTC, and the screen's size in pixels and
-// millimetres) is put back on Restore. X keeps a mode after its client dies, so
-// the owner must restore on every way out.
+// millimetres) is put back on Restore.
+//
+// X keeps a mode after its client dies, and several renderers may hold the mode
+// at once, so the configuration to give back lives on the root window, not only
+// in the process: the first switch records it there with its holder; a later
+// renderer that finds the mode already switched joins the holders; the last holder
+// to leave puts the recorded configuration back. A holder is a small window of
+// the holding connection, so the server itself drops a holder that was killed or
+// crashed, and the next look (another renderer starting, the shell reaping a
+// killed renderer, a renderer whose connection was cut) restores the record that
+// no live holder stands behind.
 #pragma once
 
 #include <vector>
@@ -12,38 +21,35 @@
 
 namespace veltrane::platform {
 
+// Root-window properties of the record: the configuration to give back, and the
+// windows of the connections that hold the switched mode.
+inline constexpr const char* kSavedDisplayAtom = "_VELTRANE_SAVED_DISPLAY";
+inline constexpr const char* kDisplayHoldersAtom = "_VELTRANE_DISPLAY_HOLDERS";
+
 class DisplayModeSwitch {
 public:
     DisplayModeSwitch() = default;
+    ~DisplayModeSwitch() = default;
     DisplayModeSwitch(const DisplayModeSwitch&) = delete;
     DisplayModeSwitch& operator=(const DisplayModeSwitch&) = delete;
 
     // True when a width x height mode is in force on the screen's main output
     // afterwards, also when it already was. The main output is the primary one,
-    // else the first that is lit.
+    // else the first that is lit. A record no live holder stands behind is given
+    // back first.
     bool Enter(::Display* display, int width, int height);
-    // Puts back what the last successful Enter changed; nothing when it changed nothing.
+    // Leaves the holders; the last one out puts the recorded configuration back.
+    // Nothing when Enter changed and joined nothing.
     void Restore();
-    bool changed() const { return changed_; }
+    bool changed() const { return holder_ != 0; }
 
 private:
-    struct CrtcConfig {
-        RRCrtc crtc = 0;
-        RRMode mode = 0;
-        int x = 0, y = 0;
-        Rotation rotation = RR_Rotate_0;
-        std::vector<RROutput> outputs;
-    };
-    struct ScreenSize {
-        int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
-    };
-
-    bool Apply(const CrtcConfig& config, const ScreenSize& target);
-
     ::Display* display_ = nullptr;
-    bool changed_ = false;
-    CrtcConfig saved_;
-    ScreenSize savedScreen_;
+    ::Window holder_ = 0;  // our holder window while we hold the mode
 };
+
+// Gives back a recorded configuration that no live holder stands behind (its
+// renderer was killed or lost its connection); true when one was given back.
+bool RestoreAbandonedDisplayMode(::Display* display);
 
 }  // namespace veltrane::platform

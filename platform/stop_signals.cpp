@@ -4,7 +4,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <initializer_list>
 
 namespace veltrane::platform {
@@ -12,6 +15,7 @@ namespace {
 
 int g_writeFd = -1;
 int g_readFd = -1;
+volatile sig_atomic_t g_lifelineFd = -1;
 
 void OnStopSignal(int signalNumber) {
     const int savedErrno = errno;
@@ -21,7 +25,52 @@ void OnStopSignal(int signalNumber) {
     errno = savedErrno;
 }
 
+// The shell's end of the lifeline closed (end of file) without a word first:
+// the shell was killed, so we stop as if signalled. A byte means the shell ends
+// on purpose and lets us run on.
+void OnLifeline(int) {
+    const int savedErrno = errno;
+    const int fd = g_lifelineFd;
+    if (fd >= 0) {
+        unsigned char byte = 0;
+        const ssize_t n = read(fd, &byte, 1);
+        if (n == 0 || n == 1) {
+            g_lifelineFd = -1;
+            close(fd);
+        }
+        if (n == 0 && g_writeFd >= 0) {
+            const unsigned char stop = SIGHUP;
+            [[maybe_unused]] const ssize_t written = write(g_writeFd, &stop, 1);
+        }
+    }
+    errno = savedErrno;
+}
+
 }  // namespace
+
+bool WatchShellLifeline(const char* variable) {
+    const char* text = std::getenv(variable);
+    if (text == nullptr) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long fd = std::strtol(text, &end, 10);
+    const bool number = errno == 0 && end != text && *end == '\0' && fd > 2 && fd < 1 << 20;
+    unsetenv(variable);  // for us alone, not for anything we might start
+    struct stat info {};
+    if (!number || fstat(static_cast<int>(fd), &info) != 0 || !S_ISFIFO(info.st_mode) || g_writeFd < 0) return false;
+    fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+    fcntl(static_cast<int>(fd), F_SETFL, fcntl(static_cast<int>(fd), F_GETFL) | O_NONBLOCK | O_ASYNC);
+    fcntl(static_cast<int>(fd), F_SETOWN, getpid());
+    struct sigaction action {};
+    action.sa_handler = OnLifeline;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGIO, &action, nullptr);
+    g_lifelineFd = static_cast<int>(fd);
+    // The shell may have ended before we were watching.
+    raise(SIGIO);
+    return true;
+}
 
 int InstallStopSignals() {
     if (g_readFd >= 0) return g_readFd;
@@ -33,7 +82,7 @@ int InstallStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaction(signalNumber, &action, nullptr);
     return g_readFd;
 }
 

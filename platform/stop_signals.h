@@ -1,4 +1,4 @@
-// SIGTERM, SIGINT and SIGHUP as a readable pipe: the handler only writes a byte,
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT as a readable pipe: the handler only writes a byte,
 // and the message loop, which polls the pipe beside the X connection, turns it
 // into a close request so the window, display mode and pointer are put back.
 #pragma once
@@ -12,5 +12,13 @@ int InstallStopSignals();
 
 // Reads everything waiting on the pipe; true if at least one signal came.
 bool TakeStopSignals(int fd);
+
+// The saver shell passes the renderer it starts the read end of a pipe, named by
+// the environment variable `variable` (which is then removed). If the shell dies
+// without writing to it first, the pipe's end of file counts as a stop signal, so
+// a renderer does not stay up full screen after its shell was killed. Needs
+// InstallStopSignals first; false when there is no usable lifeline.
+inline constexpr const char* kShellLifelineVariable = "VELTRANE_SHELL_LIFELINE";
+bool WatchShellLifeline(const char* variable = kShellLifelineVariable);
 
 }  // namespace veltrane::platform

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 #include <GL/glx.h>
@@ -28,11 +29,27 @@ namespace {
 // refuses) is not a reason to end the program; the caller sees the failure.
 int IgnoreXError(::Display*, XErrorEvent*) { return 0; }
 
-// The server is gone: nothing can be restored and nothing can be drawn, so the
-// program ends at once rather than spin on a dead connection.
-int ConnectionLost(::Display*) { _exit(0); }
+// The display the program runs on, kept for the connection-lost handler.
+char g_displayName[256] = "";
+
+// The connection is gone: nothing can be drawn, so the program ends at once
+// rather than spin on a dead connection. The server may still be alive (xkill, a
+// manager's force-quit): then a fresh connection gives back the display mode we
+// held. The pointer and the screen saver follow our connection by themselves.
+int ConnectionLost(::Display*) {
+    if (g_displayName[0] != '\0') {
+        if (::Display* fresh = XOpenDisplay(g_displayName)) {
+            XSetErrorHandler(IgnoreXError);
+            RestoreAbandonedDisplayMode(fresh);
+            XCloseDisplay(fresh);
+        }
+    }
+    _exit(0);
+}
 
 constexpr long kEventMask = StructureNotifyMask | KeyPressMask | KeyReleaseMask | FocusChangeMask | PropertyChangeMask;
+// Without a manager the full-screen window learns it was covered, to rise again.
+constexpr long kUnmanagedPopupEventMask = kEventMask | VisibilityChangeMask;
 constexpr auto kFrameExtentsWait = std::chrono::milliseconds(250);
 
 GLXFBConfig ConfigAt(const std::vector<void*>& configs, int format) {
@@ -63,6 +80,8 @@ bool X11WindowSystem::OpenDisplay() {
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) return false;
     XSetErrorHandler(IgnoreXError);
+    const char* name = DisplayString(display_);
+    if (name != nullptr && std::strlen(name) < sizeof g_displayName) std::strcpy(g_displayName, name);
     XSetIOErrorHandler(ConnectionLost);
     // Held keys repeat as presses only, without the release X puts between them.
     Bool supported = False;
@@ -286,6 +305,7 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     entry.cursor = XCreateFontCursor(display_, XC_left_ptr);
     entry.visualId = visualId;
     entry.popup = popup;
+    entry.keepAbove = popup && !managedFullScreen;
     entry.clientWidth = clientWidth;
     entry.clientHeight = clientHeight;
 
@@ -293,8 +313,9 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     attributes.colormap = entry.colormap;
     attributes.background_pixel = 0;
     attributes.border_pixel = 0;
-    attributes.event_mask = kEventMask;
-    attributes.override_redirect = popup && !managedFullScreen ? True : False;
+    const bool overrideRedirect = popup && !managedFullScreen;
+    attributes.event_mask = overrideRedirect ? kUnmanagedPopupEventMask : kEventMask;
+    attributes.override_redirect = overrideRedirect ? True : False;
     attributes.cursor = entry.cursor;
     XErrorTrap trap(display_);
     const ::Window window = XCreateWindow(
@@ -386,7 +407,7 @@ bool X11WindowSystem::DestroyWindow(WindowHandle hWnd) {
     if (entry == nullptr) return true;
     const WindowEntry gone = *entry;
     windows_.erase(hWnd);
-    XDestroyWindow(display_, hWnd);
+    if (!gone.destroyed) XDestroyWindow(display_, hWnd);
     XFreeColormap(display_, gone.colormap);
     XFreeCursor(display_, gone.cursor);
     // What was posted to the window dies with it.
@@ -439,7 +460,8 @@ bool X11WindowSystem::DeleteContext(RenderingContext rc) {
 }
 
 bool X11WindowSystem::SwapBuffers(DeviceContext dc) {
-    if (Find(dc) == nullptr) return false;
+    const WindowEntry* entry = Find(dc);
+    if (entry == nullptr || entry->destroyed) return false;
     glXSwapBuffers(display_, dc);
     return true;
 }
@@ -514,6 +536,19 @@ void X11WindowSystem::Translate(const XEvent& event) {
             }
             return;
         }
+        case DestroyNotify:
+            // Destroyed by another program or a manager: that is a close request,
+            // so the close path gives back the mode, the pointer and the screen saver.
+            if (event.xdestroywindow.window != hWnd || entry->destroyed) return;
+            entry->destroyed = true;
+            Enqueue(hWnd, WM_CLOSE, 0, 0);
+            return;
+        case VisibilityNotify:
+            if (entry->keepAbove && event.xvisibility.state != VisibilityUnobscured && NormalWindowAbove(hWnd)) {
+                XRaiseWindow(display_, hWnd);
+                XFlush(display_);
+            }
+            return;
         case UnmapNotify:
             if (event.xunmap.window != hWnd || !entry->shown || entry->minimised) return;
             entry->minimised = true;
@@ -550,6 +585,31 @@ void X11WindowSystem::Translate(const XEvent& event) {
         default:
             return;
     }
+}
+
+// True when a mapped, ordinary (not override-redirect) top-level window lies
+// above `window`. Without a manager nothing else keeps the full-screen window
+// over later windows; other override-redirect windows (menus, lockers, another
+// full-screen program) are left where they are, as a manager's above layer would.
+bool X11WindowSystem::NormalWindowAbove(::Window window) {
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) return false;
+    bool above = false, passed = false;
+    for (unsigned int i = 0; i < count && !above; ++i) {  // bottom to top
+        if (children[i] == window) {
+            passed = true;
+            continue;
+        }
+        if (!passed) continue;
+        XWindowAttributes attributes{};
+        XErrorTrap trap(display_);  // it may vanish while we look
+        above = XGetWindowAttributes(display_, children[i], &attributes) && !trap.Failed() &&
+                attributes.map_state == IsViewable && !attributes.override_redirect &&
+                attributes.c_class == InputOutput;
+    }
+    if (children != nullptr) XFree(children);
+    return above;
 }
 
 void X11WindowSystem::DrainEvents() {

@@ -68,6 +68,8 @@ private:
         unsigned long visualId = 0;
         int pixelFormat = 0;        // 1-based, 0 until SetPixelFormat
         bool popup = false;         // full screen, above everything
+        bool keepAbove = false;     // full screen without a manager: rises when covered
+        bool destroyed = false;     // destroyed by someone else; only our records remain
         bool shown = false;
         bool minimised = false;
         int clientWidth = 0, clientHeight = 0;  // as last reported by WM_SIZE
@@ -90,6 +92,7 @@ private:
     void Focus(::Window window);
     void TakeStopRequests();
     void HoldScreenSaver(bool hold);
+    bool NormalWindowAbove(::Window window);
 
     PixelFormatRequest visualRequest_;
     int stopFd_ = -1;

@@ -7,6 +7,8 @@ int main() {
     using namespace veltrane;
     // Signals first: from the first mode switch on, every way out must restore it.
     const int stopFd = platform::InstallStopSignals();
+    // Started by the saver shell: end with it if it is killed.
+    platform::WatchShellLifeline();
     platform::X11WindowSystem windowSystem(RendererPixelFormat(kRendererColorBits), stopFd);
     UseRendererServices(&windowSystem, &RealRendererScene());
     return RunRenderer(0);

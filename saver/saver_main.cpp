@@ -44,7 +44,12 @@ void Main() {
     vb::End();
   }
 
+  // The title checks above and the window that marks this instance are apart in
+  // time; the claim closes that gap for two shells started at the same moment.
+  bool claimed = true;
   if (ModeLetter(vb::Command()) == "C") {
+    vb::ResumeNext([&] { claimed = ClaimSaverInstance(); });
+    if (!claimed) vb::End();
     vb::ResumeNext([&] { ShowConfigurationDialog(); });
     vb::End();
   }
@@ -54,6 +59,8 @@ void Main() {
 
   if (ModeLetter(vb::Command()) == "S") vb::ResumeNext([&] { CursorCount = ShowPointer(false); });
 
+  vb::ResumeNext([&] { claimed = ClaimSaverInstance(); });
+  if (!claimed) vb::End();
   vb::ResumeNext([&] { TheLumora_S().Load(); });
 }
 

@@ -15,6 +15,7 @@
 
 #include "saver/runtime/fonts.h"
 #include "saver/runtime/form.h"
+#include "saver/runtime/process.h"
 #include "saver/runtime/window_system.h"
 #include "saver/runtime/x_display.h"
 
@@ -26,6 +27,7 @@ namespace {
 
 Application* g_instance = nullptr;
 bool g_running = false;
+bool g_stoppedBySignal = false;
 int g_signalPipe[2] = {-1, -1};
 
 std::string& CommandLine() {
@@ -124,6 +126,8 @@ void Application::OnSignal() {
   int signo = 0;
   while (read(g_signalPipe[0], &b, 1) == 1) signo = b;
   if (!signo) return;
+  // A host stops the saver by signalling the shell: the programs it started stop with it.
+  g_stoppedBySignal = true;
   Form::UnloadAll(signo == SIGHUP ? kAppWindows : kAppTaskManager);
   // A form that refused to unload does not keep the process alive against the signal.
   End();
@@ -144,6 +148,7 @@ void NotifyFormUnloaded() {
 void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void End() {
+  EndStartedPrograms(g_stoppedBySignal);
   // Requests still queued (a pointer shown again, say) reach the server first.
   SyncXDisplay();
   FlushWindowSystem();

@@ -442,14 +442,14 @@ TEST(RendererScreenSaver, IsHeldOffWhileTheWindowExists) {
     EXPECT_EQ(saverState(), ScreenSaverOn);
 }
 
-// SIGTERM, SIGINT and SIGHUP close the window and give the mode back.
+// SIGTERM, SIGINT, SIGHUP and SIGQUIT close the window and give the mode back.
 TEST(RendererSignals, StopSignalsRestoreTheModeAndEndWithZero) {
     XvfbSession s({1280, 1024, 24, true});
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, true)) << "openbox did not start";
     ASSERT_TRUE(Add1024x768Mode(s.display()));
     const ScreenState original = ReadScreen(s.display());
-    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(strsignal(signalNumber));
         const pid_t pid = s.Start({kRenderer});
         ASSERT_NE(s.WaitForWindow(kTitle, 5s), 0u);

@@ -1,0 +1,29 @@
+// The screen's RandR configuration as tests compare it before and after a run,
+// and a real 1024 x 768 mode for Xvfb, so a renderer's switch is a real one.
+#pragma once
+
+#include <vector>
+
+// gtest before Xlib, as everywhere in the tests.
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+
+namespace veltrane::testing {
+
+struct ScreenState {
+  int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
+  RRMode mode = 0;
+  int x = 0, y = 0;
+  Rotation rotation = 0;
+  std::vector<RROutput> outputs;
+  bool operator==(const ScreenState&) const = default;
+};
+
+ScreenState ReadScreenState(::Display* d);
+
+// Xvfb offers only its start size; a 1024 x 768 mode added on the test's own
+// connection lives as long as that connection.
+bool AddRealMode1024x768(::Display* d);
+
+}  // namespace veltrane::testing
