@@ -58,7 +58,9 @@ install(FILES ${VELTRANE_PACKAGING_SRC}/copyright ${VELTRANE_PACKAGING_OUT}/chan
 install(FILES ${VELTRANE_PACKAGING_SRC}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ${VELTRANE_PACKAGE_NAME})
 
-# The Debian package.
+# The Debian package. cpack packs what is built and does not build everything
+# (tests and benchmarks included) first: build, then pack.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VELTRANE_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
