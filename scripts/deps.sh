@@ -11,7 +11,7 @@ VELTRANE_PACKAGES=(
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
   fonts-dejavu-core fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
-  dpkg-dev file lintian desktop-file-utils man-db
+  dpkg-dev file lintian desktop-file-utils man-db libxml2-utils procps
 )
 
 missing=()
