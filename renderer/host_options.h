@@ -28,7 +28,7 @@
 namespace veltrane {
 
 enum class DrawTarget {
-    OwnWindow,   // the design's full-screen window
+    OwnWindow,   // the program's own full-screen window
     HostWindow,  // a window another program made
     RootWindow,  // the screen's root window
 };

@@ -44,18 +44,8 @@ void Add1024x768Mode(::Display* d) {
     XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
     ASSERT_TRUE(res != nullptr && res->noutput > 0);
     char name[] = "1024x768";
-    XRRModeInfo info{};
-    info.width = 1024;
-    info.height = 768;
-    info.dotClock = 65000000;
-    info.hSyncStart = 1048;
-    info.hSyncEnd = 1184;
-    info.hTotal = 1344;
-    info.vSyncStart = 771;
-    info.vSyncEnd = 777;
-    info.vTotal = 806;
-    info.name = name;
-    info.nameLength = static_cast<unsigned>(std::strlen(name));
+    // id, size, dot clock, horizontal sync, total and skew, vertical sync and total, name
+    XRRModeInfo info{0, 1024, 768, 65000000, 1048, 1184, 1344, 0, 771, 777, 806, name, 8, 0};
     XRRAddOutputMode(d, res->outputs[0], XRRCreateMode(d, root, &info));
     XSync(d, False);
     XRRFreeScreenResources(res);
@@ -282,8 +272,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Protocol>& info) { return std::string(info.param.name); });
 
 // One copy per monitor: two side by side both draw; destroying one's window ends
-// that one with 0 and leaves the other drawing.
-TEST(HostWindows, TwoCopiesDrawSideBySideAndADestroyedWindowEndsOnlyItsOwn) {
+// that one with 0 and leaves the other drawing; losing the server ends that one.
+TEST(HostWindows, TwoCopiesDrawSideBySideAndEachEndsWithItsWindowOrItsServer) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
@@ -307,22 +297,37 @@ TEST(HostWindows, TwoCopiesDrawSideBySideAndADestroyedWindowEndsOnlyItsOwn) {
     const Picture before = s.Capture(area.x, area.y, area.width, area.height);
     EXPECT_FALSE(Same(WaitForLight(s, area, [&](const Light& l) { return !Same(l.picture, before); }).picture, before));
     EXPECT_FALSE(WaitProcess(rightPid, 0ms).has_value());
-    ExpectSignalEndsIt(rightPid, SIGTERM, false);
+
+    // The server goes away: it ends on its own, with 0.
+    s.KillServer();
+    const auto lost = WaitProcess(rightPid, 20s);
+    if (!lost) KillProcess(rightPid);
+    ASSERT_TRUE(lost.has_value()) << "still running after its server went away";
+    EXPECT_TRUE(lost->exited) << "ended by signal " << lost->signal;
+    EXPECT_EQ(lost->code, 0);
 }
 
-// Every stop signal ends it with 0; here with a decimal -window-id.
+// Every stop signal ends it with 0, in a window given in decimal and in the
+// root window (-root without XSCREENSAVER_WINDOW).
 TEST(HostWindows, StopSignalsEndItWithZero) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
     const ::Window host = MakeHostWindow(s, 100, 100, 320, 240);
-    for (int signal : {SIGINT, SIGHUP, SIGQUIT}) {
-        SCOPED_TRACE(strsignal(signal));
+    struct Case {
+        int signal;
+        bool group, root;
+    };
+    for (const Case c : {Case{SIGINT, false, false}, Case{SIGQUIT, true, false}, Case{SIGHUP, false, true}}) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.root ? " in the root window" : ""));
         XClearWindow(s.display(), host);
         XSync(s.display(), False);
-        const pid_t pid = s.Start({kRenderer, "-window-id", std::to_string(host)});
-        ASSERT_TRUE(Lit(WaitForLight(s, Geometry(s, host), Lit)));
-        ExpectSignalEndsIt(pid, signal, signal == SIGQUIT);
+        const pid_t pid = c.root ? s.Start({kRenderer, "-root"}, {"XSCREENSAVER_WINDOW="})
+                                 : s.Start({kRenderer, "-window-id", std::to_string(host)});
+        const WindowInfo area = c.root ? WindowInfo{0, 0, 0, 1280, 1024, true} : Geometry(s, host);
+        ASSERT_TRUE(Centred(WaitForLight(s, area, Centred)));
+        ExpectSignalEndsIt(pid, c.signal, c.group);
     }
+    EXPECT_EQ(Children(s.display(), DefaultRootWindow(s.display())), std::vector<::Window>{host});
 }
 
 // Host windows whose visual cannot show the picture as GL draws it (alpha that a
@@ -367,16 +372,9 @@ TEST(HostWindows, UnusableArgumentsEndWithAOneLineMessageAndOne) {
     XDestroyWindow(s.display(), gone);
     XSync(s.display(), False);
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"-window-id", "0xZZ"}, ""},
-        {{"-window-id", "12abc"}, ""},
-        {{"-window-id", Hex(gone)}, ""},
-        {{"-window-id", std::to_string(gone)}, ""},
-        {{"-window-id"}, ""},
-        {{"-window-id", "99999999999999999999"}, ""},
-        {{"-root"}, "XSCREENSAVER_WINDOW=0x"},
-        {{"-root"}, "XSCREENSAVER_WINDOW=" + Hex(gone)},
-        {{"-frobnicate"}, ""},
-        {{"-root"}, "DISPLAY=:9999"},
+        {{"-window-id", "0xZZ"}, ""}, {{"-window-id", "12abc"}, ""}, {{"-window-id", Hex(gone)}, ""},
+        {{"-window-id"}, ""}, {{"-window-id", "99999999999999999999"}, ""}, {{"-frobnicate"}, ""},
+        {{"-root"}, "XSCREENSAVER_WINDOW=" + std::to_string(gone)}, {{"-root"}, "DISPLAY=:9999"},
     };
     for (const auto& [args, env] : cases) {
         std::vector<std::string> argv{kRenderer};
@@ -391,21 +389,6 @@ TEST(HostWindows, UnusableArgumentsEndWithAOneLineMessageAndOne) {
         EXPECT_EQ(output.rfind("Veltrane.dll: ", 0), 0u) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
-}
-
-// -root without XSCREENSAVER_WINDOW draws in the root window; a lost server ends it with 0.
-TEST(HostWindows, DrawsInTheRootWindowAndEndsWhenTheServerGoesAway) {
-    XvfbSession s(kScreen);
-    VELTRANE_REQUIRE_XVFB(s);
-    const pid_t pid = s.Start({kRenderer, "-root"}, {"XSCREENSAVER_WINDOW="});
-    EXPECT_TRUE(Centred(WaitForLight(s, WindowInfo{0, 0, 0, 1280, 1024, true}, Centred)));
-    EXPECT_TRUE(Children(s.display(), DefaultRootWindow(s.display())).empty());
-    s.KillServer();
-    const auto status = WaitProcess(pid, 20s);
-    if (!status) KillProcess(pid);
-    ASSERT_TRUE(status.has_value()) << "still running after its server went away";
-    EXPECT_TRUE(status->exited) << "ended by signal " << status->signal;
-    EXPECT_EQ(status->code, 0);
 }
 
 }  // namespace
