@@ -97,4 +97,18 @@ renderer_gone() { ! alive "$RENDERER_PID"; }
 wait_until 30 shell_gone || fail "the shell did not end after the renderer's window went"
 wait "$SAVER_PID" || fail "the shell ended with code $?"
 wait_until 30 renderer_gone || fail "the renderer is still running"
-echo "installed layout checked; the installed shell ran its installed renderer and both ended"
+
+# The hosts' entry: the link, started as XScreenSaver starts it, draws in the
+# window named (in hex) by $XSCREENSAVER_WINDOW, here the root window, and ends
+# with 0 on SIGTERM.
+ROOT_ID=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+XSCREENSAVER_WINDOW=$ROOT_ID setpriv --pdeathsig KILL "$LIBEXEC/xscreensaver/veltrane" -root &
+HOST_PID=$!
+RENDERER_PID=$HOST_PID
+root_lit() { alive "$HOST_PID" &&
+  [ "$(import -window root -colorspace gray -format '%[fx:mean>0.01]' info: 2>/dev/null)" = 1 ]; }
+wait_until 60 root_lit || fail "the host-mode entry drew nothing in \$XSCREENSAVER_WINDOW"
+kill -TERM "$HOST_PID"
+code=0; wait "$HOST_PID" || code=$?
+[ "$code" = 0 ] || fail "the host-mode entry ended with code $code on SIGTERM"
+echo "installed layout checked; the installed shell ran its installed renderer, the host-mode entry drew in its host's window, and all ended"
