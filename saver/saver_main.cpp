@@ -79,14 +79,14 @@ vb::Boolean FileExists(const std::string& path) {
 std::optional<int> ZoomOpen(unsigned long hwnd) {
   vb::Rect from{ZoomX, ZoomY, ZoomX, ZoomY};
   vb::Rect to;
-  vb::GetWindowRect(hwnd, to);
+  vb::GetOuterWindowRect(hwnd, to);
   vb::DrawAnimatedRects(hwnd, vb::kIdAniCaption, from, to);
   return std::nullopt;
 }
 
 std::optional<int> ZoomClose(unsigned long hwnd) {
   vb::Rect from;
-  vb::GetWindowRect(hwnd, from);
+  vb::GetOuterWindowRect(hwnd, from);
   vb::Rect to{ZoomX, ZoomY, ZoomX, ZoomY};
   vb::DrawAnimatedRects(hwnd, vb::kIdAniCaption, from, to);
   return std::nullopt;

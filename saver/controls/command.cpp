@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEnterEvent>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QFrame>
@@ -183,6 +184,16 @@ void Command::mousePressEvent(QMouseEvent* event) {
 void Command::mouseMoveEvent(QMouseEvent* event) {
   logic_.UserControl_MouseMove(ButtonCode(event->buttons()), ShiftCode(event->modifiers()),
                                TwipsX(event->position().x()), TwipsY(event->position().y()));
+}
+
+void Command::enterEvent(QEnterEvent* event) {
+  // The pointer can come over the button without moving (a window under the resting
+  // pointer goes away, or the pointer returns to the pixel it left from); Qt then
+  // sends no move. Entering counts as a move over the button, so the hover comes
+  // back and a click there is not lost.
+  logic_.UserControl_MouseMove(ButtonCode(QGuiApplication::mouseButtons()),
+                               ShiftCode(QGuiApplication::keyboardModifiers()), TwipsX(event->position().x()),
+                               TwipsY(event->position().y()));
 }
 
 void Command::mouseReleaseEvent(QMouseEvent* event) {

@@ -110,4 +110,15 @@ FrameExtents WindowFrameExtents(unsigned long window, int waitMs) {
   return FrameExtents{};
 }
 
+bool WaitForWindowAt(unsigned long window, int x, int y, int waitMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    vb::Rect rect;
+    if (!vb::GetWindowRect(window, rect)) return false;
+    if (rect.left == x && rect.top == y) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 }  // namespace veltrane::platform

@@ -31,4 +31,10 @@ struct FrameExtents {
 // given up to `waitMs` to answer. All zero without a window manager.
 FrameExtents WindowFrameExtents(unsigned long window, int waitMs = 300);
 
+// Waits until X window `window` stands at (x, y) on the screen, for up to
+// `waitMs`: a window manager carries out a top-level window's move on the
+// program's behalf, so the move arrives a moment after it was asked for. False
+// when the window is not there by then.
+bool WaitForWindowAt(unsigned long window, int x, int y, int waitMs = 300);
+
 }  // namespace veltrane::platform

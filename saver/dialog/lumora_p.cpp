@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QObject>
 #include <QPixmap>
+#include <QWidget>
+#include <QWindow>
 
 #include "saver/controls/command.h"
 #include "saver/runtime/application.h"
@@ -14,6 +16,7 @@
 #include "saver/runtime/runtime_error.h"
 #include "saver/runtime/screen.h"
 #include "saver/runtime/twips.h"
+#include "saver/runtime/window_system.h"
 #include "saver/saver_main.h"
 
 extern const unsigned char kHandPointerPng[];
@@ -130,6 +133,14 @@ void Lumora_P::Form_Load() {
         std::int32_t left = vb::IntDiv(vb::Screen::Width() - width, 2);
         std::int32_t top = vb::IntDiv(vb::Screen::Height() - height, 3);
         Move(left + vb::TwipsFromPixelsX(frame.left), top + vb::TwipsFromPixelsY(frame.top));
+        // Qt keeps a hidden window's move to itself until the window shows; the
+        // window system learns the place now, so that the opening zoom, which
+        // asks the window system, ends where the dialog will stand. A window
+        // manager carries the move out on the program's behalf, a moment later.
+        QRect place = Window()->geometry();
+        if (QWindow* native = Window()->windowHandle()) native->setGeometry(place);
+        vb::FlushWindowSystem();
+        platform::WaitForWindowAt(hWnd(), place.x(), place.y());
       },
       [&] { setbuttons(*this, vb::True, vb::True); },
       [&] {

@@ -1,10 +1,12 @@
 // The button under a private Xvfb with a real pointer moved by XTEST: the hover
 // look, the poll noticing that the pointer left (also when another window covers
-// the button), Click on a release over it and none after dragging off.
+// the button), the pointer coming back without moving, Click on a release over it
+// and none after dragging off.
 #include "support/xvfb_session.h"  // before any X11 header
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -72,6 +74,15 @@ class CommandX11 : public ::testing::Test {
   }
   Rgb At(int bx, int by) { return session.Capture(x + bx, y + by, 1, 1).at(0, 0); }
   std::string Log() { return ReadAll(out); }
+  // Waits until `line` appears in the program's output after `from` characters.
+  bool WaitForLine(const std::string& line, size_t from = 0, std::chrono::milliseconds timeout = 5s) {
+    for (auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {
+      std::string log = Log();
+      if (log.size() > from && log.find(line, from) != std::string::npos) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
 
   XvfbSession session{{640, 480, 24, false}};
   std::string out;
@@ -154,6 +165,52 @@ TEST_F(CommandX11, AWindowCoveringThePointerEndsTheHover) {
   PointTo(61, 12);  // the pointer over the button again
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(At(20, 2), kHighLightTop2) << Log();
+}
+
+TEST_F(CommandX11, ThePointerComingBackWithoutMovingIsOverTheButtonAndAClickThereClicks) {
+  // Each way back is tried in turn on the same button: the first from Hover (the
+  // button unfocused), the second from FocusedHover (focused by the first click).
+  ::Display* d = session.display();
+  struct Case {
+    const char* how;
+    std::function<void()> leave, comeBack;
+  };
+  ::Window cover = 0;
+  const Case cases[] = {
+      {"a window appears under the resting pointer and goes",
+       [&] {
+         XSetWindowAttributes a{};
+         a.override_redirect = True;
+         cover = XCreateWindow(d, DefaultRootWindow(d), x + 20, y - 5, 60, 40, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect, &a);
+         XMapRaised(d, cover);
+         session.Sync();
+       },
+       [&] {
+         XDestroyWindow(d, cover);
+         session.Sync();
+       }},
+      {"the pointer leaves the form and returns to the same pixel",
+       [&] { PointTo(36, 200); }, [&] { PointTo(36, 12); }},
+  };
+  int clicks = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    size_t mark = Log().size();
+    PointTo(-30, 12);  // beside the button, then onto it by moving
+    if (clicks > 0) ASSERT_TRUE(WaitForLine("look Selected 3", mark)) << Log();
+    mark = Log().size();
+    PointTo(36, 12);
+    ASSERT_TRUE(WaitForLine(clicks == 0 ? "look HighLight 2" : "look HighLightSelect 4", mark)) << Log();
+    mark = Log().size();
+    c.leave();
+    // The poll notices that the pointer is no longer over the button.
+    ASSERT_TRUE(WaitForLine(clicks == 0 ? "look Normal 1" : "look Selected 3", mark)) << Log();
+    c.comeBack();  // no motion over the button from here on
+    Left(true);
+    Left(false);
+    EXPECT_TRUE(WaitForLine("click " + std::to_string(++clicks), mark)) << Log();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Veltrane.scr /c on a private Xvfb with a window manager: the dialog's window,
-// its glowing logo, OK and the window manager's close, the link, and the
-// duplicate-start check.
+// the zoom that opens and closes it, its glowing logo, OK and the window manager's
+// close, the link, and the duplicate-start check.
 #include "support/xvfb_session.h"
 
 #include <X11/Xatom.h>
@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -82,6 +83,82 @@ bool WaitForHand(::Display* d, std::chrono::milliseconds timeout) {
   }
   return false;
 }
+
+struct Box {
+  int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Box&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Box& b) {
+  return os << b.width << "x" << b.height << "+" << b.x << "+" << b.y;
+}
+
+// Watches the root, on a connection of its own, for the zoom's outline: every
+// override-redirect window that is mapped there, with its rectangle when it was
+// mapped and its last one before it went. The X server queues the events, so
+// nothing is missed however late they are read.
+class OutlineRecorder {
+ public:
+  struct Shown {
+    Box first, last;
+  };
+  explicit OutlineRecorder(const std::string& display) : d_(XOpenDisplay(display.c_str())) {
+    if (!d_) return;
+    XSelectInput(d_, DefaultRootWindow(d_), SubstructureNotifyMask);
+    XSync(d_, False);
+  }
+  ~OutlineRecorder() {
+    if (d_) XCloseDisplay(d_);
+  }
+  // The outlines shown and gone again so far, in order.
+  const std::vector<Shown>& Read() {
+    if (d_) XSync(d_, False);  // every event the server sent before now is here
+    while (d_ && XPending(d_)) {
+      XEvent e;
+      XNextEvent(d_, &e);
+      switch (e.type) {
+        case CreateNotify: {
+          const XCreateWindowEvent& c = e.xcreatewindow;
+          if (c.override_redirect) windows_[c.window] = {{c.x, c.y, c.width, c.height}, false, {}};
+          break;
+        }
+        case ConfigureNotify: {
+          auto it = windows_.find(e.xconfigure.window);
+          if (it == windows_.end()) break;
+          it->second.now = {e.xconfigure.x, e.xconfigure.y, e.xconfigure.width, e.xconfigure.height};
+          if (it->second.mapped) it->second.shown.last = it->second.now;
+          break;
+        }
+        case MapNotify: {
+          auto it = windows_.find(e.xmap.window);
+          if (it == windows_.end()) break;
+          it->second.mapped = true;
+          it->second.shown = {it->second.now, it->second.now};
+          break;
+        }
+        case UnmapNotify:
+        case DestroyNotify: {
+          auto it = windows_.find(e.type == UnmapNotify ? e.xunmap.window : e.xdestroywindow.window);
+          if (it == windows_.end()) break;
+          if (it->second.mapped) done_.push_back(it->second.shown);
+          it->second.mapped = false;
+          if (e.type == DestroyNotify) windows_.erase(it);
+          break;
+        }
+      }
+    }
+    return done_;
+  }
+
+ private:
+  struct Window {
+    Box now;
+    bool mapped = false;
+    Shown shown;
+  };
+  ::Display* d_ = nullptr;
+  std::map<::Window, Window> windows_;
+  std::vector<Shown> done_;
+};
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -164,6 +241,32 @@ TEST_F(DialogTest, StandsCentredAThirdDownWithItsTitleSizeAndIcon) {
     XFree(data);
   }
   EXPECT_TRUE(has32);
+}
+
+TEST_F(DialogTest, ZoomsOpenFromThePointerToItsFramedRectangleAndBackToThatPoint) {
+  session_.MovePointer(300, 200);
+  session_.Sync();
+  OutlineRecorder outlines(session_.name());
+  ::Window w = StartDialog();
+  ASSERT_NE(w, 0u);
+  WindowInfo info = session_.Info(w);
+  Frame f = FrameExtentsOf(session_.display(), w);
+  const Box framed{static_cast<int>(info.x - f.left), static_cast<int>(info.y - f.top),
+                   static_cast<int>(info.width + f.left + f.right), static_cast<int>(info.height + f.top + f.bottom)};
+  ASSERT_EQ(outlines.Read().size(), 1u) << "one outline while the dialog opens";
+  OutlineRecorder::Shown open = outlines.Read()[0];
+  EXPECT_EQ(open.first.x, 300);
+  EXPECT_EQ(open.first.y, 200);
+  EXPECT_EQ(open.last, framed) << "the opening zoom ends where the dialog stands, frame included";
+
+  ClickAt(w, kOkX, kOkY);  // the pointer moves on; the zoom goes back to where it was on opening
+  ASSERT_TRUE(WaitProcess(pid_, 10s).has_value());
+  pid_ = -1;
+  ASSERT_EQ(outlines.Read().size(), 2u) << "one outline while the dialog closes";
+  OutlineRecorder::Shown close = outlines.Read()[1];
+  EXPECT_EQ(close.first, framed);
+  EXPECT_EQ(close.last.x, 300);
+  EXPECT_EQ(close.last.y, 200);
 }
 
 TEST_F(DialogTest, LogoGlowsAndChangesWhileTheLettersStayBlack) {
