@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <unordered_set>
 
 #include <GL/glx.h>
 #include <X11/XKBlib.h>
@@ -38,6 +39,12 @@ constexpr auto kFrameExtentsWait = std::chrono::milliseconds(250);
 GLXFBConfig ConfigAt(const std::vector<void*>& configs, int format) {
     if (format < 1 || format > static_cast<int>(configs.size())) return nullptr;
     return static_cast<GLXFBConfig>(configs[static_cast<std::size_t>(format - 1)]);
+}
+
+bool SameRequest(const PixelFormatRequest& a, const PixelFormatRequest& b) {
+    return a.dwFlags == b.dwFlags && a.iPixelType == b.iPixelType && a.cColorBits == b.cColorBits &&
+           a.cAlphaBits == b.cAlphaBits && a.cAccumBits == b.cAccumBits && a.cDepthBits == b.cDepthBits &&
+           a.cStencilBits == b.cStencilBits && a.cAuxBuffers == b.cAuxBuffers && a.iLayerType == b.iLayerType;
 }
 
 int Attribute(::Display* display, GLXFBConfig config, int attribute) {
@@ -196,12 +203,33 @@ int X11WindowSystem::ChoosePixelFormat(DeviceContext dc, const PixelFormatReques
 }
 
 int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
+    // The window's visual and the pixel format are both chosen for the same request.
+    for (const auto& [asked, format] : bestFormats_) {
+        if (SameRequest(asked, request)) return format;
+    }
     LoadGlConfigs();
+    // GLX rules out what can never serve (not RGBA, no window, no X visual, stereo,
+    // the other buffering) without a call per attribute; only the rest are weighed.
+    const int required[] = {GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_X_RENDERABLE, True,
+                            GLX_DOUBLEBUFFER, (request.dwFlags & PFD_DOUBLEBUFFER) != 0 ? True : False,
+                            GLX_STEREO, False, None};
+    int matchCount = 0;
+    GLXFBConfig* matching =
+        glConfigs_.empty() ? nullptr : glXChooseFBConfig(display_, DefaultScreen(display_), required, &matchCount);
+    std::vector<std::size_t> candidates;
+    if (matching != nullptr) {
+        const std::unordered_set<void*> usable(matching, matching + matchCount);
+        XFree(matching);
+        for (std::size_t i = 0; i < glConfigs_.size(); ++i) {
+            if (usable.count(glConfigs_[i]) != 0) candidates.push_back(i);  // in format order, as ties are broken
+        }
+    }
+
     std::vector<GlConfigTraits> traits;
-    traits.reserve(glConfigs_.size());
+    traits.reserve(candidates.size());
     const int screenDepth = DefaultDepth(display_, DefaultScreen(display_));
-    for (void* handle : glConfigs_) {
-        auto config = static_cast<GLXFBConfig>(handle);
+    for (std::size_t index : candidates) {
+        auto config = static_cast<GLXFBConfig>(glConfigs_[index]);
         GlConfigTraits t;
         t.redBits = Attribute(display_, config, GLX_RED_SIZE);
         t.greenBits = Attribute(display_, config, GLX_GREEN_SIZE);
@@ -227,7 +255,10 @@ int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
         }
         traits.push_back(t);
     }
-    return ChooseGlConfig(traits, request) + 1;
+    const int best = ChooseGlConfig(traits, request);
+    const int format = best < 0 ? 0 : static_cast<int>(candidates[static_cast<std::size_t>(best)]) + 1;
+    bestFormats_.emplace_back(request, format);
+    return format;
 }
 
 bool X11WindowSystem::SetPixelFormat(DeviceContext dc, int format, const PixelFormatRequest&) {

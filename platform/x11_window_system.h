@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -100,6 +101,7 @@ private:
     std::deque<Message> queue_;
     std::vector<void*> glConfigs_;  // GLXFBConfig, in format order
     bool glConfigsLoaded_ = false;
+    std::vector<std::pair<PixelFormatRequest, int>> bestFormats_;  // BestFormat's answers
     bool frameKnown_ = false;
     FrameExtents frame_;
     bool screenSaverHeld_ = false;
