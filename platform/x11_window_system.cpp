@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <iterator>
 #include <unordered_set>
 
 #include <GL/glx.h>
@@ -71,9 +72,13 @@ bool X11WindowSystem::OpenDisplay() {
     if (display_ == nullptr) return false;
     XSetErrorHandler(IgnoreXError);
     XSetIOErrorHandler(ConnectionLost);
-    // Held keys repeat as presses only, without the release X puts between them.
-    Bool supported = False;
-    XkbSetDetectableAutoRepeat(display_, True, &supported);
+    // Every atom the windows use, in one round trip rather than one each.
+    const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "UTF8_STRING", "_NET_WM_NAME", "_NET_WM_PID",
+                           "_NET_SUPPORTED", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE",
+                           "_NET_WM_BYPASS_COMPOSITOR", "_MOTIF_WM_HINTS", "_NET_ACTIVE_WINDOW",
+                           "_NET_REQUEST_FRAME_EXTENTS", "_NET_FRAME_EXTENTS", "WM_LOCALE_NAME", kWindowMessageAtom};
+    ::Atom atoms[std::size(names)];
+    XInternAtoms(display_, const_cast<char**>(names), static_cast<int>(std::size(names)), False, atoms);
     return true;
 }
 
@@ -241,13 +246,13 @@ int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
                       Attribute(display_, config, GLX_ACCUM_BLUE_SIZE) + Attribute(display_, config, GLX_ACCUM_ALPHA_SIZE);
         t.auxBuffers = Attribute(display_, config, GLX_AUX_BUFFERS);
         t.samples = Attribute(display_, config, GLX_SAMPLES);
-        t.rgba = (Attribute(display_, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
-        t.doubleBuffer = Attribute(display_, config, GLX_DOUBLEBUFFER) != 0;
-        t.drawsToWindow = (Attribute(display_, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0;
+        // What GLX matched above holds for every candidate.
+        t.rgba = true;
+        t.doubleBuffer = (request.dwFlags & PFD_DOUBLEBUFFER) != 0;
+        t.drawsToWindow = true;
+        t.stereo = false;
         const int visualType = Attribute(display_, config, GLX_X_VISUAL_TYPE);
-        t.hasVisual = Attribute(display_, config, GLX_VISUAL_ID) != 0 &&
-                      (visualType == GLX_TRUE_COLOR || visualType == GLX_DIRECT_COLOR);
-        t.stereo = Attribute(display_, config, GLX_STEREO) != 0;
+        t.hasVisual = visualType == GLX_TRUE_COLOR || visualType == GLX_DIRECT_COLOR;
         t.slow = Attribute(display_, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
         if (XVisualInfo* visual = glXGetVisualFromFBConfig(display_, config)) {
             t.visualDepthIsScreenDepth = visual->depth == screenDepth;
@@ -314,7 +319,6 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     WindowEntry entry;
     entry.proc = cls->second.proc;
     entry.colormap = XCreateColormap(display_, root, visual, AllocNone);
-    entry.cursor = XCreateFontCursor(display_, XC_left_ptr);
     entry.visualId = visualId;
     entry.popup = popup;
     entry.clientWidth = clientWidth;
@@ -326,16 +330,19 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     attributes.border_pixel = 0;
     attributes.event_mask = kEventMask;
     attributes.override_redirect = popup && !managedFullScreen ? True : False;
-    attributes.cursor = entry.cursor;
-    XErrorTrap trap(display_);
-    const ::Window window = XCreateWindow(
-        display_, root, x, y, static_cast<unsigned>(clientWidth), static_cast<unsigned>(clientHeight), 0, depth,
-        InputOutput, visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect | CWCursor,
-        &attributes);
-    if (window == 0 || trap.Failed()) {
+    ::Window window = 0;
+    bool failed = false;
+    {
+        XErrorTrap trap(display_);
+        window = XCreateWindow(display_, root, x, y, static_cast<unsigned>(clientWidth),
+                               static_cast<unsigned>(clientHeight), 0, depth, InputOutput, visual,
+                               CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect,
+                               &attributes);
+        failed = window == 0 || trap.Failed();
+    }
+    if (failed) {
         if (window != 0) XDestroyWindow(display_, window);
         XFreeColormap(display_, entry.colormap);
-        XFreeCursor(display_, entry.cursor);
         return 0;
     }
 
@@ -399,6 +406,20 @@ bool X11WindowSystem::ShowWindow(WindowHandle hWnd, int) {
     if (entry == nullptr) return false;
     XMapRaised(display_, hWnd);
     XFlush(display_);
+    if (entry->cursor == 0) {
+        // The arrow, and the key settings below, are made once the window is on its
+        // way to the screen: they are not needed before it is there, and loading
+        // the cursor theme would only hold the mapping up.
+        entry->cursor = XCreateFontCursor(display_, XC_left_ptr);
+        XDefineCursor(display_, hWnd, entry->cursor);
+        if (!keyRepeatSet_) {
+            // Held keys repeat as presses only, without the release X puts between them.
+            keyRepeatSet_ = true;
+            Bool supported = False;
+            XkbSetDetectableAutoRepeat(display_, True, &supported);
+        }
+        XFlush(display_);
+    }
     if (!entry->shown) {
         // The first showing reports the client size at once, before any frame.
         entry->shown = true;
@@ -419,7 +440,7 @@ bool X11WindowSystem::DestroyWindow(WindowHandle hWnd) {
     windows_.erase(hWnd);
     XDestroyWindow(display_, hWnd);
     XFreeColormap(display_, gone.colormap);
-    XFreeCursor(display_, gone.cursor);
+    if (gone.cursor != 0) XFreeCursor(display_, gone.cursor);
     // What was posted to the window dies with it.
     std::erase_if(queue_, [hWnd](const Message& m) { return m.hwnd == hWnd; });
     if (windows_.empty()) HoldScreenSaver(false);

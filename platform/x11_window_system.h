@@ -65,7 +65,7 @@ private:
         WindowProc proc = nullptr;
         void* userData = nullptr;
         ::Colormap colormap = 0;
-        ::Cursor cursor = 0;
+        ::Cursor cursor = 0;        // made at the first showing
         unsigned long visualId = 0;
         int pixelFormat = 0;        // 1-based, 0 until SetPixelFormat
         bool popup = false;         // full screen, above everything
@@ -105,6 +105,7 @@ private:
     bool frameKnown_ = false;
     FrameExtents frame_;
     bool screenSaverHeld_ = false;
+    bool keyRepeatSet_ = false;
     DisplayModeSwitch modeSwitch_;
 };
 
