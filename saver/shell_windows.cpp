@@ -1,5 +1,7 @@
 #include "saver/shell_windows.h"
 
+#include <cstdlib>
+
 #include "platform/cursor.h"
 #include "platform/window_lookup.h"
 #include "saver/runtime/runtime_error.h"
@@ -17,6 +19,11 @@ namespace {
 
 unsigned long FindWindowByTitle(const std::string& title) {
   return platform::FindTopLevelWindow(NeedDisplay(), title);
+}
+
+void StayOffSessionBus() {
+  // An address of no known transport: every connection attempt fails at once.
+  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 int ShowPointer(bool show) {
