@@ -84,7 +84,15 @@ double TimeOneStart(XvfbSession& s, const Program& p) {
       XEvent e;
       XNextEvent(d, &e);
       if (e.type == CreateNotify && e.xcreatewindow.parent == root) {
-        XSelectInput(d, e.xcreatewindow.window, StructureNotifyMask);
+        const Window created = e.xcreatewindow.window;
+        XSelectInput(d, created, StructureNotifyMask);
+        // Mapped before the selection took effect (this process was not scheduled
+        // in time): count it as mapped now rather than miss it.
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, created, &a) && a.map_state != IsUnmapped && TitleIs(d, created, p.title)) {
+          mapped = Ms(Clock::now() - t0);
+          window = created;
+        }
       } else if (e.type == MapNotify && TitleIs(d, e.xmap.window, p.title)) {
         mapped = Ms(Clock::now() - t0);
         window = e.xmap.window;
