@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <iterator>
+#include <unordered_set>
 
 #include <GL/glx.h>
 #include <X11/XKBlib.h>
@@ -57,6 +59,12 @@ GLXFBConfig ConfigAt(const std::vector<void*>& configs, int format) {
     return static_cast<GLXFBConfig>(configs[static_cast<std::size_t>(format - 1)]);
 }
 
+bool SameRequest(const PixelFormatRequest& a, const PixelFormatRequest& b) {
+    return a.dwFlags == b.dwFlags && a.iPixelType == b.iPixelType && a.cColorBits == b.cColorBits &&
+           a.cAlphaBits == b.cAlphaBits && a.cAccumBits == b.cAccumBits && a.cDepthBits == b.cDepthBits &&
+           a.cStencilBits == b.cStencilBits && a.cAuxBuffers == b.cAuxBuffers && a.iLayerType == b.iLayerType;
+}
+
 int Attribute(::Display* display, GLXFBConfig config, int attribute) {
     int value = 0;
     if (glXGetFBConfigAttrib(display, config, attribute, &value) != Success) return 0;
@@ -83,9 +91,13 @@ bool X11WindowSystem::OpenDisplay() {
     const char* name = DisplayString(display_);
     if (name != nullptr && std::strlen(name) < sizeof g_displayName) std::strcpy(g_displayName, name);
     XSetIOErrorHandler(ConnectionLost);
-    // Held keys repeat as presses only, without the release X puts between them.
-    Bool supported = False;
-    XkbSetDetectableAutoRepeat(display_, True, &supported);
+    // Every atom the windows use, in one round trip rather than one each.
+    const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "UTF8_STRING", "_NET_WM_NAME", "_NET_WM_PID",
+                           "_NET_SUPPORTED", "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_ABOVE",
+                           "_NET_WM_BYPASS_COMPOSITOR", "_MOTIF_WM_HINTS", "_NET_ACTIVE_WINDOW",
+                           "_NET_REQUEST_FRAME_EXTENTS", "_NET_FRAME_EXTENTS", "WM_LOCALE_NAME", kWindowMessageAtom};
+    ::Atom atoms[std::size(names)];
+    XInternAtoms(display_, const_cast<char**>(names), static_cast<int>(std::size(names)), False, atoms);
     return true;
 }
 
@@ -215,12 +227,33 @@ int X11WindowSystem::ChoosePixelFormat(DeviceContext dc, const PixelFormatReques
 }
 
 int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
+    // The window's visual and the pixel format are both chosen for the same request.
+    for (const auto& [asked, format] : bestFormats_) {
+        if (SameRequest(asked, request)) return format;
+    }
     LoadGlConfigs();
+    // GLX rules out what can never serve (not RGBA, no window, no X visual, stereo,
+    // the other buffering) without a call per attribute; only the rest are weighed.
+    const int required[] = {GLX_RENDER_TYPE, GLX_RGBA_BIT, GLX_DRAWABLE_TYPE, GLX_WINDOW_BIT, GLX_X_RENDERABLE, True,
+                            GLX_DOUBLEBUFFER, (request.dwFlags & PFD_DOUBLEBUFFER) != 0 ? True : False,
+                            GLX_STEREO, False, None};
+    int matchCount = 0;
+    GLXFBConfig* matching =
+        glConfigs_.empty() ? nullptr : glXChooseFBConfig(display_, DefaultScreen(display_), required, &matchCount);
+    std::vector<std::size_t> candidates;
+    if (matching != nullptr) {
+        const std::unordered_set<void*> usable(matching, matching + matchCount);
+        XFree(matching);
+        for (std::size_t i = 0; i < glConfigs_.size(); ++i) {
+            if (usable.count(glConfigs_[i]) != 0) candidates.push_back(i);  // in format order, as ties are broken
+        }
+    }
+
     std::vector<GlConfigTraits> traits;
-    traits.reserve(glConfigs_.size());
+    traits.reserve(candidates.size());
     const int screenDepth = DefaultDepth(display_, DefaultScreen(display_));
-    for (void* handle : glConfigs_) {
-        auto config = static_cast<GLXFBConfig>(handle);
+    for (std::size_t index : candidates) {
+        auto config = static_cast<GLXFBConfig>(glConfigs_[index]);
         GlConfigTraits t;
         t.redBits = Attribute(display_, config, GLX_RED_SIZE);
         t.greenBits = Attribute(display_, config, GLX_GREEN_SIZE);
@@ -232,13 +265,13 @@ int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
                       Attribute(display_, config, GLX_ACCUM_BLUE_SIZE) + Attribute(display_, config, GLX_ACCUM_ALPHA_SIZE);
         t.auxBuffers = Attribute(display_, config, GLX_AUX_BUFFERS);
         t.samples = Attribute(display_, config, GLX_SAMPLES);
-        t.rgba = (Attribute(display_, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
-        t.doubleBuffer = Attribute(display_, config, GLX_DOUBLEBUFFER) != 0;
-        t.drawsToWindow = (Attribute(display_, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0;
+        // What GLX matched above holds for every candidate.
+        t.rgba = true;
+        t.doubleBuffer = (request.dwFlags & PFD_DOUBLEBUFFER) != 0;
+        t.drawsToWindow = true;
+        t.stereo = false;
         const int visualType = Attribute(display_, config, GLX_X_VISUAL_TYPE);
-        t.hasVisual = Attribute(display_, config, GLX_VISUAL_ID) != 0 &&
-                      (visualType == GLX_TRUE_COLOR || visualType == GLX_DIRECT_COLOR);
-        t.stereo = Attribute(display_, config, GLX_STEREO) != 0;
+        t.hasVisual = visualType == GLX_TRUE_COLOR || visualType == GLX_DIRECT_COLOR;
         t.slow = Attribute(display_, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
         if (XVisualInfo* visual = glXGetVisualFromFBConfig(display_, config)) {
             t.visualDepthIsScreenDepth = visual->depth == screenDepth;
@@ -246,7 +279,10 @@ int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
         }
         traits.push_back(t);
     }
-    return ChooseGlConfig(traits, request) + 1;
+    const int best = ChooseGlConfig(traits, request);
+    const int format = best < 0 ? 0 : static_cast<int>(candidates[static_cast<std::size_t>(best)]) + 1;
+    bestFormats_.emplace_back(request, format);
+    return format;
 }
 
 bool X11WindowSystem::SetPixelFormat(DeviceContext dc, int format, const PixelFormatRequest&) {
@@ -302,7 +338,6 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     WindowEntry entry;
     entry.proc = cls->second.proc;
     entry.colormap = XCreateColormap(display_, root, visual, AllocNone);
-    entry.cursor = XCreateFontCursor(display_, XC_left_ptr);
     entry.visualId = visualId;
     entry.popup = popup;
     entry.keepAbove = popup && !managedFullScreen;
@@ -316,16 +351,19 @@ WindowHandle X11WindowSystem::CreateWindow(std::uint32_t, const std::string& cla
     const bool overrideRedirect = popup && !managedFullScreen;
     attributes.event_mask = overrideRedirect ? kUnmanagedPopupEventMask : kEventMask;
     attributes.override_redirect = overrideRedirect ? True : False;
-    attributes.cursor = entry.cursor;
-    XErrorTrap trap(display_);
-    const ::Window window = XCreateWindow(
-        display_, root, x, y, static_cast<unsigned>(clientWidth), static_cast<unsigned>(clientHeight), 0, depth,
-        InputOutput, visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect | CWCursor,
-        &attributes);
-    if (window == 0 || trap.Failed()) {
+    ::Window window = 0;
+    bool failed = false;
+    {
+        XErrorTrap trap(display_);
+        window = XCreateWindow(display_, root, x, y, static_cast<unsigned>(clientWidth),
+                               static_cast<unsigned>(clientHeight), 0, depth, InputOutput, visual,
+                               CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect,
+                               &attributes);
+        failed = window == 0 || trap.Failed();
+    }
+    if (failed) {
         if (window != 0) XDestroyWindow(display_, window);
         XFreeColormap(display_, entry.colormap);
-        XFreeCursor(display_, entry.cursor);
         return 0;
     }
 
@@ -389,6 +427,20 @@ bool X11WindowSystem::ShowWindow(WindowHandle hWnd, int) {
     if (entry == nullptr) return false;
     XMapRaised(display_, hWnd);
     XFlush(display_);
+    if (entry->cursor == 0) {
+        // The arrow, and the key settings below, are made once the window is on its
+        // way to the screen: they are not needed before it is there, and loading
+        // the cursor theme would only hold the mapping up.
+        entry->cursor = XCreateFontCursor(display_, XC_left_ptr);
+        XDefineCursor(display_, hWnd, entry->cursor);
+        if (!keyRepeatSet_) {
+            // Held keys repeat as presses only, without the release X puts between them.
+            keyRepeatSet_ = true;
+            Bool supported = False;
+            XkbSetDetectableAutoRepeat(display_, True, &supported);
+        }
+        XFlush(display_);
+    }
     if (!entry->shown) {
         // The first showing reports the client size at once, before any frame.
         entry->shown = true;
@@ -409,7 +461,7 @@ bool X11WindowSystem::DestroyWindow(WindowHandle hWnd) {
     windows_.erase(hWnd);
     if (!gone.destroyed) XDestroyWindow(display_, hWnd);
     XFreeColormap(display_, gone.colormap);
-    XFreeCursor(display_, gone.cursor);
+    if (gone.cursor != 0) XFreeCursor(display_, gone.cursor);
     // What was posted to the window dies with it.
     std::erase_if(queue_, [hWnd](const Message& m) { return m.hwnd == hWnd; });
     if (windows_.empty()) HoldScreenSaver(false);

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -64,7 +65,7 @@ private:
         WindowProc proc = nullptr;
         void* userData = nullptr;
         ::Colormap colormap = 0;
-        ::Cursor cursor = 0;
+        ::Cursor cursor = 0;        // made at the first showing
         unsigned long visualId = 0;
         int pixelFormat = 0;        // 1-based, 0 until SetPixelFormat
         bool popup = false;         // full screen, above everything
@@ -103,9 +104,11 @@ private:
     std::deque<Message> queue_;
     std::vector<void*> glConfigs_;  // GLXFBConfig, in format order
     bool glConfigsLoaded_ = false;
+    std::vector<std::pair<PixelFormatRequest, int>> bestFormats_;  // BestFormat's answers
     bool frameKnown_ = false;
     FrameExtents frame_;
     bool screenSaverHeld_ = false;
+    bool keyRepeatSet_ = false;
     DisplayModeSwitch modeSwitch_;
 };
 

@@ -21,7 +21,8 @@ XErrorTrap::XErrorTrap(::Display* display) : display_(display) {
 }
 
 XErrorTrap::~XErrorTrap() {
-    XSync(display_, False);
+    // Whatever was sent since Failed() answered may still fail inside the trap.
+    if (NextRequest(display_) != answeredThrough_) XSync(display_, False);
     const bool mine = g_failed;
     XSetErrorHandler(previous_);
     g_failed = outerFailed_ || mine;
@@ -29,6 +30,7 @@ XErrorTrap::~XErrorTrap() {
 
 bool XErrorTrap::Failed() {
     XSync(display_, False);
+    answeredThrough_ = NextRequest(display_);
     return g_failed;
 }
 

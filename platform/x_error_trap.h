@@ -16,13 +16,15 @@ public:
     XErrorTrap& operator=(const XErrorTrap&) = delete;
 
     // Waits for the server to answer everything sent so far and tells whether any
-    // request since the trap was set failed.
+    // request since the trap was set failed. A trap that ends right after this
+    // (with no Xlib request in between) ends without another round trip.
     bool Failed();
 
 private:
     ::Display* display_;
     XErrorHandler previous_;
     bool outerFailed_;
+    unsigned long answeredThrough_ = 0;  // NextRequest when Failed() last synced
 };
 
 }  // namespace veltrane::platform

@@ -12,6 +12,10 @@ Lumora_S::Lumora_S() : Form("Lumora_S") {
   SetBackColor(vb::kBlack);
   // The cover is all screen: no frame or title bar of its own.
   SetBorderStyle(vb::kBorderNone);
+  // The cover is black and is soon covered by the renderer: it offers assistive
+  // tools nothing, and the session-bus connection Qt would open for them at its
+  // first showing would only hold up the renderer's start.
+  StayOffSessionBus();
   Timer3.SetInterval(500);
   Timer3.SetEnabled(false);
   Timer3.OnTimer = [this] { Timer3_Timer(); };

@@ -121,8 +121,14 @@ void Form::WaitUntilOnScreen() {
   if (!w) return;
   QElapsedTimer clock;
   clock.start();
-  while (!w->isExposed() && clock.elapsed() < kShowWaitMs)
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+  // Sleeps until the next event rather than spinning: the X server (and a window
+  // manager) need the processor to map the window. The timer bounds the sleep.
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  while (!w->isExposed() && clock.elapsed() < kShowWaitMs) {
+    deadline.start(static_cast<int>(kShowWaitMs - clock.elapsed()));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+  }
 }
 
 void Form::Hide() {
