@@ -15,6 +15,7 @@
 #include <X11/Xutil.h>
 
 #include "platform/gl_config.h"
+#include "platform/glx_config_traits.h"
 #include "platform/stop_signals.h"
 #include "platform/x_error_trap.h"
 
@@ -28,12 +29,6 @@ int IgnoreXError(::Display*, XErrorEvent*) { return 0; }
 // The server is gone: nothing can be drawn or given back, and a saver has no one
 // to report to, so the process ends at once and cleanly.
 int ConnectionLost(::Display*) { _exit(0); }
-
-int Attribute(::Display* display, GLXFBConfig config, int attribute) {
-    int value = 0;
-    if (glXGetFBConfigAttrib(display, config, attribute, &value) != Success) return 0;
-    return value;
-}
 
 // A visual that shows a GL picture as drawn: true colour, and no bits beyond red,
 // green and blue. Other visuals go through a colormap the host owns (direct
@@ -72,29 +67,9 @@ GLXFBConfig ChooseConfig(::Display* display, int screen, const PixelFormatReques
     std::vector<XVisualInfo> visuals(static_cast<std::size_t>(count));
     const int screenDepth = DefaultDepth(display, screen);
     for (int i = 0; i < count; ++i) {
-        GLXFBConfig config = configs[i];
-        GlConfigTraits& t = traits[static_cast<std::size_t>(i)];
-        t.redBits = Attribute(display, config, GLX_RED_SIZE);
-        t.greenBits = Attribute(display, config, GLX_GREEN_SIZE);
-        t.blueBits = Attribute(display, config, GLX_BLUE_SIZE);
-        t.alphaBits = Attribute(display, config, GLX_ALPHA_SIZE);
-        t.depthBits = Attribute(display, config, GLX_DEPTH_SIZE);
-        t.stencilBits = Attribute(display, config, GLX_STENCIL_SIZE);
-        t.accumBits = Attribute(display, config, GLX_ACCUM_RED_SIZE) + Attribute(display, config, GLX_ACCUM_GREEN_SIZE) +
-                      Attribute(display, config, GLX_ACCUM_BLUE_SIZE) + Attribute(display, config, GLX_ACCUM_ALPHA_SIZE);
-        t.auxBuffers = Attribute(display, config, GLX_AUX_BUFFERS);
-        t.samples = Attribute(display, config, GLX_SAMPLES);
-        t.rgba = (Attribute(display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
-        t.doubleBuffer = Attribute(display, config, GLX_DOUBLEBUFFER) != 0;
-        t.drawsToWindow = (Attribute(display, config, GLX_DRAWABLE_TYPE) & GLX_WINDOW_BIT) != 0;
-        t.stereo = Attribute(display, config, GLX_STEREO) != 0;
-        t.slow = Attribute(display, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
-        if (XVisualInfo* info = glXGetVisualFromFBConfig(display, config)) {
-            visuals[static_cast<std::size_t>(i)] = *info;
-            t.hasVisual = accept(*info);
-            t.visualDepthIsScreenDepth = info->depth == screenDepth;
-            XFree(info);
-        }
+        const auto index = static_cast<std::size_t>(i);
+        traits[index] = ReadGlConfigTraits(display, configs[i], screenDepth, &visuals[index]);
+        traits[index].hasVisual = traits[index].hasVisual && accept(visuals[index]);
     }
     const int best = ChooseGlConfig(traits, request);
     GLXFBConfig chosen = best >= 0 ? configs[best] : nullptr;

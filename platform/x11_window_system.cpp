@@ -19,6 +19,7 @@
 
 #include "platform/cursor.h"
 #include "platform/gl_config.h"
+#include "platform/glx_config_traits.h"
 #include "platform/keymap.h"
 #include "platform/stop_signals.h"
 #include "platform/window_message.h"
@@ -253,31 +254,7 @@ int X11WindowSystem::BestFormat(const PixelFormatRequest& request) {
     traits.reserve(candidates.size());
     const int screenDepth = DefaultDepth(display_, DefaultScreen(display_));
     for (std::size_t index : candidates) {
-        auto config = static_cast<GLXFBConfig>(glConfigs_[index]);
-        GlConfigTraits t;
-        t.redBits = Attribute(display_, config, GLX_RED_SIZE);
-        t.greenBits = Attribute(display_, config, GLX_GREEN_SIZE);
-        t.blueBits = Attribute(display_, config, GLX_BLUE_SIZE);
-        t.alphaBits = Attribute(display_, config, GLX_ALPHA_SIZE);
-        t.depthBits = Attribute(display_, config, GLX_DEPTH_SIZE);
-        t.stencilBits = Attribute(display_, config, GLX_STENCIL_SIZE);
-        t.accumBits = Attribute(display_, config, GLX_ACCUM_RED_SIZE) + Attribute(display_, config, GLX_ACCUM_GREEN_SIZE) +
-                      Attribute(display_, config, GLX_ACCUM_BLUE_SIZE) + Attribute(display_, config, GLX_ACCUM_ALPHA_SIZE);
-        t.auxBuffers = Attribute(display_, config, GLX_AUX_BUFFERS);
-        t.samples = Attribute(display_, config, GLX_SAMPLES);
-        // What GLX matched above holds for every candidate.
-        t.rgba = true;
-        t.doubleBuffer = (request.dwFlags & PFD_DOUBLEBUFFER) != 0;
-        t.drawsToWindow = true;
-        t.stereo = false;
-        const int visualType = Attribute(display_, config, GLX_X_VISUAL_TYPE);
-        t.hasVisual = visualType == GLX_TRUE_COLOR || visualType == GLX_DIRECT_COLOR;
-        t.slow = Attribute(display_, config, GLX_CONFIG_CAVEAT) == GLX_SLOW_CONFIG;
-        if (XVisualInfo* visual = glXGetVisualFromFBConfig(display_, config)) {
-            t.visualDepthIsScreenDepth = visual->depth == screenDepth;
-            XFree(visual);
-        }
-        traits.push_back(t);
+        traits.push_back(ReadGlConfigTraits(display_, static_cast<GLXFBConfig>(glConfigs_[index]), screenDepth));
     }
     const int best = ChooseGlConfig(traits, request);
     const int format = best < 0 ? 0 : static_cast<int>(candidates[static_cast<std::size_t>(best)]) + 1;
