@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <thread>
 
 namespace veltrane::testing {
@@ -47,13 +48,7 @@ struct SwitchingServer {
   }
   bool Switched() { return ReadScreenState(s.display()).width == 1024; }
   // The display comes back as the program ends; give it a moment on a busy machine.
-  bool BackToOriginal() {
-    for (int i = 0; i < 300; ++i) {
-      if (ReadScreenState(s.display()) == original) return true;
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
+  bool BackToOriginal() { return WaitForScreenState(s.display(), original); }
   XvfbSession s;
   bool ready = false;
   ScreenState original;
@@ -67,36 +62,29 @@ void ExpectEndsWithZero(pid_t pid, const char* what) {
   EXPECT_EQ(status->code, 0) << what;
 }
 
-class RendererWaysOut : public ::testing::TestWithParam<bool> {};
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, RendererWaysOut, ::testing::Values(false, true),
-                         [](const auto& info) { return std::string(info.param ? "Openbox" : "NoManager"); });
-
 // Another program destroys the window (XDestroyWindow, a manager's destroy): that
-// is a close request, not a minimise to wait out for ever.
-TEST_P(RendererWaysOut, WindowDestroyedByAnotherProgramClosesAndGivesTheModeBack) {
-  SwitchingServer x(GetParam());
-  ASSERT_TRUE(x.ready);
-  ::Window w = 0;
-  const pid_t pid = x.StartRenderer(&w);
-  ASSERT_NE(w, 0u);
-  ASSERT_TRUE(x.Switched());
-  XDestroyWindow(x.s.display(), w);
-  XSync(x.s.display(), False);
-  ExpectEndsWithZero(pid, "renderer whose window was destroyed");
-  EXPECT_TRUE(x.BackToOriginal());
-}
+// is a close request, not a minimise to wait out for ever. xkill or a manager's
+// force-quit cuts the connection: a fresh one gives the mode back.
+class RendererWaysOut : public ::testing::TestWithParam<std::tuple<std::string, bool>> {};
+INSTANTIATE_TEST_SUITE_P(FromOutside, RendererWaysOut,
+                         ::testing::Combine(::testing::Values("WindowDestroyed", "ConnectionKilled"),
+                                            ::testing::Values(false, true)),
+                         [](const auto& info) {
+                           return std::get<0>(info.param) + (std::get<1>(info.param) ? "Openbox" : "NoManager");
+                         });
 
-// xkill or a manager's force-quit cuts the connection: the mode still comes back.
-TEST_P(RendererWaysOut, KilledConnectionStillGivesTheModeBack) {
-  SwitchingServer x(GetParam());
+TEST_P(RendererWaysOut, EndsWithZeroAndGivesTheModeBack) {
+  const auto& [how, manager] = GetParam();
+  SwitchingServer x(manager);
   ASSERT_TRUE(x.ready);
   ::Window w = 0;
   const pid_t pid = x.StartRenderer(&w);
   ASSERT_NE(w, 0u);
   ASSERT_TRUE(x.Switched());
-  XKillClient(x.s.display(), w);
+  if (how == "WindowDestroyed") XDestroyWindow(x.s.display(), w);
+  else XKillClient(x.s.display(), w);
   XSync(x.s.display(), False);
-  ExpectEndsWithZero(pid, "renderer whose connection was killed");
+  ExpectEndsWithZero(pid, how.c_str());
   EXPECT_TRUE(x.BackToOriginal());
 }
 

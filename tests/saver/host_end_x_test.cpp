@@ -75,13 +75,7 @@ struct SaverOnSwitchingServer {
     }
     return std::nullopt;
   }
-  bool BackToOriginal() {
-    for (int i = 0; i < 300; ++i) {
-      if (ReadScreenState(s.display()) == original) return true;
-      std::this_thread::sleep_for(10ms);
-    }
-    return false;
-  }
+  bool BackToOriginal() { return testing::WaitForScreenState(s.display(), original); }
   XvfbSession s;
   ScreenState original;
 };

@@ -1,6 +1,7 @@
 #include "support/randr_state.h"
 
 #include <cstring>
+#include <thread>
 
 namespace veltrane::testing {
 
@@ -39,6 +40,15 @@ ScreenState ReadScreenState(::Display* d) {
     XRRFreeScreenConfigInfo(config);
   }
   return s;
+}
+
+bool WaitForScreenState(::Display* d, const ScreenState& state, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!(ReadScreenState(d) == state)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 bool AddRealMode1024x768(::Display* d) {

@@ -2,6 +2,7 @@
 // and a real 1024 x 768 mode for Xvfb, so a renderer's switch is a real one.
 #pragma once
 
+#include <chrono>
 #include <vector>
 
 // gtest before Xlib, as everywhere in the tests.
@@ -21,6 +22,11 @@ struct ScreenState {
 };
 
 ScreenState ReadScreenState(::Display* d);
+
+// Waits until the screen is in `state` (a program gives it back as it ends); false
+// after `timeout`.
+bool WaitForScreenState(::Display* d, const ScreenState& state,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
 // Xvfb offers only its start size; a 1024 x 768 mode added on the test's own
 // connection lives as long as that connection.
