@@ -9,6 +9,7 @@ VELTRANE_PACKAGES=(
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
+  dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
   fonts-dejavu-core fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
 )
