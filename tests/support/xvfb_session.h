@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ struct WindowInfo {
   int x = 0, y = 0, width = 0, height = 0;  // outer position on the root, client size
   bool viewable = false;
 };
+
+// Polls `done` until it holds or `timeout` has passed, and says whether it held.
+// Tests wait for a state this way (a window placed, a frame drawn), never for a time.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds step = std::chrono::milliseconds(10));
 
 class XvfbSession {
  public:
