@@ -160,9 +160,11 @@ XvfbSession::~XvfbSession() {
 }
 
 std::vector<std::string> XvfbSession::env() const {
+  // No session bus: a program under test neither reaches the user's nor has
+  // libdbus start one ("disabled:" is no address it can connect to).
   return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
           "XDG_CACHE_HOME=" + home_ + "/.cache", "XDG_RUNTIME_DIR=" + home_, "WAYLAND_DISPLAY=",
-          "QT_QPA_PLATFORM="};
+          "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=disabled:"};
 }
 
 pid_t XvfbSession::Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {

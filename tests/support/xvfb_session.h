@@ -64,8 +64,8 @@ class XvfbSession {
   bool ok() const { return display_ != nullptr; }
   const std::string& name() const { return name_; }  // ":N"
   ::Display* display() const { return display_; }
-  // Environment for programs started on this server: DISPLAY, and HOME and XDG
-  // folders in a private folder so nothing of the user's is read or written.
+  // Environment for programs started on this server: DISPLAY, no session bus, and
+  // HOME and XDG folders in a private folder so nothing of the user's is read or written.
   std::vector<std::string> env() const;
   const std::string& home() const { return home_; }
 
