@@ -528,10 +528,7 @@ TEST_F(RendererMinimised, IgnoresEscapeUntilRestored) {
     s.Run({"xdotool", "windowactivate", std::to_string(w)});
     // Frames come back once the window is shown again (slowly on a loaded machine).
     double lit = 0;
-    for (int i = 0; i < 50 && lit <= 0.02; ++i) {
-        std::this_thread::sleep_for(100ms);
-        lit = s.Info(w).viewable ? Measure(s.Capture()).litShare : 0;
-    }
+    WaitUntil([&] { return (lit = s.Info(w).viewable ? Measure(s.Capture()).litShare : 0) > 0.02; }, 30s, 100ms);
     EXPECT_GT(lit, 0.02) << "no frames after the restore";
     ExpectCleanExit(EndWithEscape(s, pid));
 }

@@ -53,7 +53,7 @@ struct ShellFolder {
   std::string scr() const { return dir + "/Veltrane.scr"; }
   std::string pidFile() const { return dir + "/renderer.pid"; }
   // The stand-in's pid once it has started; 0 before.
-  pid_t RendererPid(std::chrono::milliseconds wait = 3s) const {
+  pid_t RendererPid(std::chrono::milliseconds wait = 10s) const {
     auto deadline = std::chrono::steady_clock::now() + wait;
     do {
       std::ifstream in(pidFile());
