@@ -46,12 +46,8 @@ std::vector<::Window> RootChildren(XvfbSession& s) {
 // Waits until the root's children are `expected` again: the windows of a client
 // that has just gone are destroyed once the server has seen it go.
 std::vector<::Window> WaitForRootChildren(XvfbSession& s, const std::vector<::Window>& expected) {
-  auto deadline = std::chrono::steady_clock::now() + 10s;
-  std::vector<::Window> now = RootChildren(s);
-  while (now != expected && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(20ms);
-    now = RootChildren(s);
-  }
+  std::vector<::Window> now;
+  testing::WaitUntil([&] { return (now = RootChildren(s)) == expected; }, 10s, 20ms);
   return now;
 }
 
