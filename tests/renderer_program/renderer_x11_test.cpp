@@ -454,7 +454,6 @@ TEST(RendererScreenSaver, IsHeldOffWhileTheWindowExists) {
     ::Display* d = s.display();
     int eventBase = 0, errorBase = 0;
     ASSERT_TRUE(XScreenSaverQueryExtension(d, &eventBase, &errorBase));
-    XSetScreenSaver(d, 1, 0, DontPreferBlanking, AllowExposures);
     auto saverState = [&] {
         XScreenSaverInfo* info = XScreenSaverAllocInfo();
         XScreenSaverQueryInfo(d, DefaultRootWindow(d), info);
@@ -464,7 +463,11 @@ TEST(RendererScreenSaver, IsHeldOffWhileTheWindowExists) {
     };
     const pid_t pid = s.Start({kRenderer});
     ASSERT_NE(s.WaitForWindow(kTitle, 30s), 0u);
-    std::this_thread::sleep_for(2500ms);  // more than the one-second timeout passes
+    // A one-second timeout from when the window is up: a slow start must not let
+    // the saver come on before the renderer could hold it off.
+    XSetScreenSaver(d, 1, 0, DontPreferBlanking, AllowExposures);
+    XSync(d, False);
+    std::this_thread::sleep_for(2500ms);  // more than the timeout passes
     EXPECT_NE(saverState(), ScreenSaverOn);
     ExpectCleanExit(EndWithEscape(s, pid));
     // Without the renderer the one-second timeout takes effect again.

@@ -68,9 +68,11 @@ const Mode kModes[] = {
        folder.SetRenderer("#!/bin/sh\necho \"${DBUS_SESSION_BUS_ADDRESS-unset}\" > '" + busFile +
                           "'\necho $$ > '" + folder.pidFile() +
                           "'\nexec xmessage -geometry 150x40+860+720 -title Lumora_VC stand-in\n");
+       Bridge bridge(s);
        pid_t shell = s.Start({folder.scr(), "/s"}, {"DBUS_SESSION_BUS_ADDRESS="});
        EXPECT_NE(s.WaitForWindow("Lumora_Main", 20s), 0u);
        EXPECT_NE(s.WaitForWindow("Lumora_VC", 20s), 0u);
+       bridge.Close();
        if (pid_t standIn = folder.RendererPid(10s)) kill(standIn, SIGTERM);  // the renderer ends
        std::string bus;
        std::getline(std::ifstream(busFile), bus);

@@ -14,23 +14,15 @@ struct RunningSaver {
   ::Window cover = 0, rendererWindow = 0;
 };
 
-// Starts `Veltrane.scr /s` and waits until the cover and the renderer's window are
-// up. The shell looks for the renderer's window 500 ms after starting it and ends
-// if it is not there yet; a renderer slowed down by a busy machine misses that,
-// which says nothing about either program. So an unmapped window of the test's
-// own, titled "Lumora_VC" (the shell goes by the title alone), keeps the shell
-// waiting until the real window is mapped, and then goes.
+// Starts `Veltrane.scr /s` and waits until the cover and the renderer's window
+// are up, with a bridge for the shell's first look.
 std::optional<RunningSaver> StartSaver(XvfbSession& s, std::string& why) {
-  ::Display* d = s.display();
-  ::Window bridge = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
-  XStoreName(d, bridge, "Lumora_VC");
-  XSync(d, False);
+  Bridge bridge(s);
   RunningSaver r;
   r.shell = s.Start({kScr, "/s"});
   r.cover = s.WaitForWindow("Lumora_Main", 20s);
   r.rendererWindow = s.WaitForWindow("Lumora_VC", 20s);  // mapped: the renderer's, not the bridge
-  XDestroyWindow(d, bridge);
-  XSync(d, False);
+  bridge.Close();
   if (r.cover && r.rendererWindow && Alive(r.shell)) return r;
   why = !r.cover ? "no cover window" : !r.rendererWindow ? "no renderer window" : "the shell ended";
   for (pid_t child : ChildrenOf(r.shell)) kill(child, SIGKILL);

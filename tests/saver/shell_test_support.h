@@ -66,6 +66,33 @@ struct ShellFolder {
   std::string dir;
 };
 
+// The shell looks for the renderer's window 500 ms after starting it and ends if
+// it is not there yet; a renderer or stand-in slowed down by a busy machine misses
+// that, which says nothing about the shell. While a Bridge is open, an unmapped
+// window of the test's own titled "Lumora_VC" (the shell goes by the title alone)
+// keeps the shell waiting; close it once the renderer's own window is mapped.
+class Bridge {
+ public:
+  explicit Bridge(XvfbSession& s) : d_(s.display()) {
+    w_ = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 10, 10, 0, 0, 0);
+    XStoreName(d_, w_, "Lumora_VC");
+    XSync(d_, False);
+  }
+  ~Bridge() { Close(); }
+  Bridge(const Bridge&) = delete;
+  Bridge& operator=(const Bridge&) = delete;
+  void Close() {
+    if (!w_) return;
+    XDestroyWindow(d_, w_);
+    XSync(d_, False);
+    w_ = 0;
+  }
+
+ private:
+  ::Display* d_;
+  ::Window w_ = 0;
+};
+
 // Stops a stand-in renderer that the test started through the shell.
 struct Reaper {
   std::vector<pid_t> pids;

@@ -22,9 +22,11 @@ TEST_P(WithAndWithoutManager, CoverIsBlackHidesThePointerAndIgnoresInput) {
   Reaper reaper;
   PointerPad(s, 300, 300);
   ASSERT_TRUE(PointerShown(s, 300, 300)) << "the pointer should show before the saver starts";
+  Bridge bridge(s);
   pid_t shell = s.Start({folder.scr(), "/s"});
   ASSERT_NE(s.WaitForWindow("Lumora_Main", 10s), 0u);
-  ASSERT_NE(s.WaitForWindow("Lumora_VC", 10s), 0u);
+  ASSERT_NE(s.WaitForWindow("Lumora_VC", 20s), 0u);
+  bridge.Close();
   reaper.pids.push_back(folder.RendererPid());
   const std::vector<std::pair<int, int>> points{{5, 5}, {512, 384}, {1018, 5}, {5, 760}, {700, 600}};
   auto black = [&](const testing::Picture& screen) {
@@ -57,9 +59,11 @@ TEST(Shell, AnEmptyCommandLineRunsTheSaverWithThePointerVisible) {
   folder.SetRenderer(WindowStandIn(folder.pidFile()));
   Reaper reaper;
   PointerPad(s, 300, 300);
+  Bridge bridge(s);
   pid_t shell = s.Start({folder.scr()});
   ASSERT_NE(s.WaitForWindow("Lumora_Main", 10s), 0u);
-  ASSERT_NE(s.WaitForWindow("Lumora_VC", 10s), 0u);
+  ASSERT_NE(s.WaitForWindow("Lumora_VC", 20s), 0u);
+  bridge.Close();
   reaper.pids.push_back(folder.RendererPid());
   EXPECT_TRUE(PointerShown(s, 300, 300));
   kill(reaper.pids[0], SIGTERM);
@@ -99,10 +103,12 @@ TEST_P(OutsideClose, EndsTheSaverAndLeavesTheRendererRunning) {
   folder.SetRenderer(WindowStandIn(folder.pidFile()));
   Reaper reaper;
   PointerPad(s, 300, 300);
+  Bridge bridge(s);
   pid_t shell = s.Start({folder.scr(), "/s"});
   ::Window cover = s.WaitForWindow("Lumora_Main", 10s);
   ASSERT_NE(cover, 0u);
-  ASSERT_NE(s.WaitForWindow("Lumora_VC", 10s), 0u);
+  ASSERT_NE(s.WaitForWindow("Lumora_VC", 20s), 0u);
+  bridge.Close();
   pid_t standIn = folder.RendererPid();
   reaper.pids.push_back(standIn);
   ASSERT_TRUE(PointerHidden(s, 300, 300));
