@@ -8,7 +8,9 @@ VELTRANE_PACKAGES=(
   libx11-dev libgl-dev libglx-mesa0 libgl1-mesa-dri libglu1-mesa-dev
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils xsecurelock
+  libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
+  xsecurelock  # a real saver host for the host-mode test
+  dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
   fonts-dejavu-core fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev file lintian desktop-file-utils man-db libxml2-utils procps

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -42,6 +44,22 @@ QtMessageHandler g_defaultMessages = nullptr;
 void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type == QtWarningMsg && message.startsWith(QLatin1String("There is no XRandR"))) return;
   if (g_defaultMessages) g_defaultMessages(type, context, message);
+}
+
+// Where no session bus runs, libdbus starts one the first time anybody asks for
+// it, and Qt's accessibility bridge asks as soon as a widget changes: dbus-launch,
+// a dbus-daemon and a window of dbus-launch's then stay until the X server ends. A
+// screen saver starts no daemons and the shell needs no bus, so its own look-ups
+// get an address that fails at once. A bus that runs already (named in the
+// environment, or the user bus in XDG_RUNTIME_DIR) is used as before.
+void KeepTheBusFromBeingLaunched() {
+  const char* address = getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address && *address) return;
+  const char* runtime = getenv("XDG_RUNTIME_DIR");
+  struct stat bus {};
+  if (runtime && *runtime && stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 && S_ISSOCK(bus.st_mode))
+    return;
+  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 void OnTerminationSignal(int signo) {
@@ -82,6 +100,9 @@ std::string AppPath() {
 Application::Application(int& argc, char** argv) {
   for (char** e = environ; e && *e; ++e) startEnvironment_.emplace_back(*e);
   SetCommandLine(argc, argv);
+  // Only the shell's own environment changes: the programs it starts (the
+  // renderer, the URL opener) get the one it was started with.
+  KeepTheBusFromBeingLaunched();
   // The shell looks up, re-parents and measures X windows, so Qt must run on X11,
   // and Qt's pixels must be the server's pixels.
   setenv("QT_QPA_PLATFORM", "xcb", 1);

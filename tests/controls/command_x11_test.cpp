@@ -73,6 +73,13 @@ class CommandX11 : public ::testing::Test {
     session.Sync();
   }
   Rgb At(int bx, int by) { return session.Capture(x + bx, y + by, 1, 1).at(0, 0); }
+  // The pixel once it shows `look`, or what it shows when that never came: the
+  // look follows the pointer on the control's own 100 ms poll.
+  Rgb Becomes(int bx, int by, Rgb look) {
+    testing::WaitUntil([&] { return At(bx, by) == look; }, 10s, 20ms);
+    return At(bx, by);
+  }
+  int Clicks() { return Count(Log(), "click"); }
   std::string Log() { return ReadAll(out); }
   // Waits until `line` appears in the program's output after `from` characters.
   bool WaitForLine(const std::string& line, size_t from = 0, std::chrono::milliseconds timeout = 5s) {
@@ -92,61 +99,54 @@ class CommandX11 : public ::testing::Test {
 
 TEST_F(CommandX11, TheHoverLookComesAndGoesWithThePointerAndHoldsOverTheCaption) {
   PointTo(-30, 12);  // on the form, beside the button
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
+  EXPECT_EQ(Becomes(30, 2, kNormalTop2), kNormalTop2) << Log();
 
   PointTo(36, 2);  // on the face, above the caption
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(30, 2), kHighLightTop2) << Log();
+  EXPECT_EQ(Becomes(30, 2, kHighLightTop2), kHighLightTop2) << Log();
 
   PointTo(36, 12);  // on the caption label, which has no window of its own
-  std::this_thread::sleep_for(300ms);
+  std::this_thread::sleep_for(300ms);  // a few polls pass
   EXPECT_EQ(At(30, 2), kHighLightTop2) << "the poll counts the caption as the button\n" << Log();
 
-  PointTo(-30, 12);  // leaving is noticed by the poll alone (within 100 ms)
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
+  PointTo(-30, 12);  // leaving is noticed by the poll alone
+  EXPECT_EQ(Becomes(30, 2, kNormalTop2), kNormalTop2) << Log();
 
   PointTo(36, 200);  // off the form altogether
   PointTo(36, 2);
-  std::this_thread::sleep_for(150ms);
+  ASSERT_EQ(Becomes(30, 2, kHighLightTop2), kHighLightTop2) << Log();
   PointTo(36, 200);
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(30, 2), kNormalTop2) << Log();
-  EXPECT_EQ(Count(Log(), "click"), 0);
+  EXPECT_EQ(Becomes(30, 2, kNormalTop2), kNormalTop2) << Log();
+  EXPECT_EQ(Clicks(), 0);
 }
 
 TEST_F(CommandX11, AReleaseOverTheButtonClicks) {
   PointTo(36, 2);
-  std::this_thread::sleep_for(150ms);
+  ASSERT_EQ(Becomes(30, 2, kHighLightTop2), kHighLightTop2) << Log();
   Left(true);
-  std::this_thread::sleep_for(150ms);
-  EXPECT_EQ(At(30, 2), kPressedFrame) << Log();
+  EXPECT_EQ(Becomes(30, 2, kPressedFrame), kPressedFrame) << Log();
   Left(false);
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(Count(Log(), "click"), 1) << Log();
+  testing::WaitUntil([&] { return Clicks() > 0; }, 10s, 20ms);
+  EXPECT_EQ(Clicks(), 1) << Log();
   // Focused and hovered after the click: the highlight border again.
-  EXPECT_EQ(At(30, 2), kHighLightTop2) << Log();
+  EXPECT_EQ(Becomes(30, 2, kHighLightTop2), kHighLightTop2) << Log();
 }
 
 TEST_F(CommandX11, DraggingOffBeforeTheReleaseRaisesNoClick) {
   PointTo(36, 2);
-  std::this_thread::sleep_for(150ms);
+  ASSERT_EQ(Becomes(30, 2, kHighLightTop2), kHighLightTop2) << Log();
   Left(true);
-  std::this_thread::sleep_for(150ms);
+  ASSERT_EQ(Becomes(30, 2, kPressedFrame), kPressedFrame) << Log();
   PointTo(-30, 12);  // drag off, still holding
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(30, 21), kSelectedBottom) << "focused, pointer elsewhere\n" << Log();
+  EXPECT_EQ(Becomes(30, 21, kSelectedBottom), kSelectedBottom) << "focused, pointer elsewhere\n" << Log();
   Left(false);
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(Count(Log(), "click"), 0) << Log();
+  std::this_thread::sleep_for(300ms);  // time for a click that must not come
+  EXPECT_EQ(Clicks(), 0) << Log();
   EXPECT_EQ(At(30, 21), kSelectedBottom) << Log();
 }
 
 TEST_F(CommandX11, AWindowCoveringThePointerEndsTheHover) {
   PointTo(60, 12);
-  std::this_thread::sleep_for(300ms);
-  ASSERT_EQ(At(20, 2), kHighLightTop2) << Log();
+  ASSERT_EQ(Becomes(20, 2, kHighLightTop2), kHighLightTop2) << Log();
 
   // Another window appears over the right part of the button, under the pointer.
   ::Display* d = session.display();
@@ -157,14 +157,12 @@ TEST_F(CommandX11, AWindowCoveringThePointerEndsTheHover) {
                                  InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
   XMapRaised(d, cover);
   session.Sync();
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(20, 2), kNormalTop2) << "the part still visible shows the normal border\n" << Log();
+  EXPECT_EQ(Becomes(20, 2, kNormalTop2), kNormalTop2) << "the part still visible shows the normal border\n" << Log();
 
   XDestroyWindow(d, cover);
   session.Sync();
   PointTo(61, 12);  // the pointer over the button again
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(At(20, 2), kHighLightTop2) << Log();
+  EXPECT_EQ(Becomes(20, 2, kHighLightTop2), kHighLightTop2) << Log();
 }
 
 TEST_F(CommandX11, ThePointerComingBackWithoutMovingIsOverTheButtonAndAClickThereClicks) {

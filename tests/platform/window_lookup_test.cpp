@@ -54,13 +54,21 @@ bool WaitForManager(::Display* d) {
     return false;
 }
 
-// Waits until the window manager has put `w` inside a frame.
+// Waits until the window manager manages `w`: inside a frame and marked with
+// WM_STATE, which the manager sets a moment after reparenting.
 bool WaitFramed(::Display* d, ::Window w) {
-    for (int i = 0; i < 500; ++i) {
-        if (ParentOf(d, w) != DefaultRootWindow(d)) return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
+    const ::Atom wmState = XInternAtom(d, "WM_STATE", False);
+    return veltrane::testing::WaitUntil(
+        [&] {
+            ::Atom type = None;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(d, w, wmState, 0, 0, False, AnyPropertyType, &type, &format, &items, &after, &data);
+            if (data != nullptr) XFree(data);
+            return ParentOf(d, w) != DefaultRootWindow(d) && type != None;
+        },
+        10s);
 }
 
 TEST(FindTopLevelWindow, FindsBareWindowsByEitherNameAndOnlyOnExactMatch) {

@@ -36,6 +36,7 @@ class QtOnXvfb : public ::testing::Environment {
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 1);
     setenv("XDG_RUNTIME_DIR", g_session->home().c_str(), 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);  // Qt must not start a session bus
     static int argc = 1;
     static char name[] = "form_runtime_x_test";
     static char* argv[] = {name, nullptr};

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -75,11 +76,19 @@ TEST(ResumeNext, AFailingStepIsSkippedAndItsNumberKept) {
 
 class FileTest : public ::testing::Test {
  protected:
+  // The folder lies in /tmp, not in the build tree: the unprivileged user below
+  // must reach it, and the checkout may sit under a folder only its owner can enter.
   void SetUp() override {
-    dir_ = testing::MakeTempDir("fileexists");
-    chmod(dir_.c_str(), 0755);  // readable by the unprivileged user below
+    char templ[] = "/tmp/veltrane-fileexists-XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir_ = templ;
+    chmod(dir_.c_str(), 0755);
     file_ = dir_ + "/Veltrane.dll";
     std::ofstream(file_) << "x";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
   }
   std::string dir_, file_;
 };

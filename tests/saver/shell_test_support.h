@@ -53,7 +53,7 @@ struct ShellFolder {
   std::string scr() const { return dir + "/Veltrane.scr"; }
   std::string pidFile() const { return dir + "/renderer.pid"; }
   // The stand-in's pid once it has started; 0 before.
-  pid_t RendererPid(std::chrono::milliseconds wait = 3s) const {
+  pid_t RendererPid(std::chrono::milliseconds wait = 10s) const {
     auto deadline = std::chrono::steady_clock::now() + wait;
     do {
       std::ifstream in(pidFile());
@@ -66,6 +66,33 @@ struct ShellFolder {
   std::string dir;
 };
 
+// The shell looks for the renderer's window 500 ms after starting it and ends if
+// it is not there yet; a renderer or stand-in slowed down by a busy machine misses
+// that, which says nothing about the shell. While a Bridge is open, an unmapped
+// window of the test's own titled "Lumora_VC" (the shell goes by the title alone)
+// keeps the shell waiting; close it once the renderer's own window is mapped.
+class Bridge {
+ public:
+  explicit Bridge(XvfbSession& s) : d_(s.display()) {
+    w_ = XCreateSimpleWindow(d_, DefaultRootWindow(d_), 0, 0, 10, 10, 0, 0, 0);
+    XStoreName(d_, w_, "Lumora_VC");
+    XSync(d_, False);
+  }
+  ~Bridge() { Close(); }
+  Bridge(const Bridge&) = delete;
+  Bridge& operator=(const Bridge&) = delete;
+  void Close() {
+    if (!w_) return;
+    XDestroyWindow(d_, w_);
+    XSync(d_, False);
+    w_ = 0;
+  }
+
+ private:
+  ::Display* d_;
+  ::Window w_ = 0;
+};
+
 // Stops a stand-in renderer that the test started through the shell.
 struct Reaper {
   std::vector<pid_t> pids;
@@ -75,32 +102,42 @@ struct Reaper {
   }
 };
 
-inline bool Alive(pid_t pid) { return pid > 0 && kill(pid, 0) == 0; }
+// Running: a child of the test that has ended stays a zombie until it is reaped,
+// and kill() still reaches that.
+inline bool Alive(pid_t pid) {
+  if (pid <= 0 || kill(pid, 0) != 0) return false;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  auto close = line.rfind(')');  // the command name may hold blanks and parentheses
+  return close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z';
+}
 
 // The pointer shows in Xvfb's framebuffer but not in what the server hands out
 // for the screen, so a difference around its position means it is drawn. The
 // screen is read before and after the framebuffer; a picture that changed in
-// between (a window still painting) is read again.
-inline bool PointerShown(XvfbSession& s, int x, int y) {
+// between (a window still painting) tells nothing.
+inline std::optional<bool> PointerDrawn(XvfbSession& s, int x, int y) {
   auto region = [&](const testing::Picture& p) {
     std::vector<testing::Rgb> out;
     for (int j = std::max(0, y - 4); j < std::min(p.height, y + 28); ++j)
       for (int i = std::max(0, x - 4); i < std::min(p.width, x + 24); ++i) out.push_back(p.at(i, j));
     return out;
   };
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    s.Sync();
-    std::this_thread::sleep_for(100ms);
-    auto before = s.Capture();
-    auto fb = s.Framebuffer();
-    auto after = s.Capture();
-    if (fb.empty() || before.empty()) return false;
-    if (region(before) != region(after)) continue;
-    return region(fb) != region(before);
-  }
-  ADD_FAILURE() << "the screen never held still around the pointer";
-  return false;
+  s.Sync();
+  auto before = s.Capture();
+  auto fb = s.Framebuffer();
+  auto after = s.Capture();
+  if (fb.empty() || before.empty() || region(before) != region(after)) return std::nullopt;
+  return region(fb) != region(before);
 }
+
+// Waits until the pointer is shown (or hidden) at x, y: a program that showed or
+// hid it may have ended a moment ago, and the server sees that in its own time.
+inline bool PointerShown(XvfbSession& s, int x, int y, bool shown = true) {
+  return testing::WaitUntil([&] { return PointerDrawn(s, x, y) == std::optional<bool>(shown); }, 10s, 50ms);
+}
+inline bool PointerHidden(XvfbSession& s, int x, int y) { return PointerShown(s, x, y, false); }
 
 // The position of the top-level window holding `w` among the root's children
 // (bottom first); -1 when it is not found.

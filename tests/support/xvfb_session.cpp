@@ -61,6 +61,16 @@ std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
 
 }  // namespace
 
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds step) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(step);
+  }
+}
+
 bool Picture::SavePng(const std::string& path) const {
   std::string ppm = path + ".ppm";
   {
@@ -122,20 +132,24 @@ XvfbSession::XvfbSession(const XvfbOptions& o) {
   if (!display_) return;
   if (o.windowManager) {
     wm_ = Start({"openbox", "--sm-disable"});
-    Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
-    for (int i = 0; i < 200; ++i) {
-      Atom actual;
-      int format;
-      unsigned long n, after;
-      unsigned char* data = nullptr;
-      bool found = XGetWindowProperty(display_, DefaultRootWindow(display_), check, 0, 1, False,
-                                      XA_WINDOW, &actual, &format, &n, &after, &data) == Success &&
-                   n == 1;
-      if (data) XFree(data);
-      if (found) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // Ready once it frames a window of ours. A window mapped while the manager is
+    // still starting can be left unmapped, so the probe is mapped again until it is
+    // framed. Its first start in a fresh home can be slow on a loaded machine.
+    ::Window root = DefaultRootWindow(display_);
+    ::Window probe = XCreateSimpleWindow(display_, root, 0, 0, 1, 1, 0, 0, 0);
+    WaitUntil(
+        [&] {
+          XMapWindow(display_, probe);
+          XSync(display_, False);
+          ::Window r = 0, parent = 0, *children = nullptr;
+          unsigned int n = 0;
+          if (!XQueryTree(display_, probe, &r, &parent, &children, &n)) return false;
+          if (children) XFree(children);
+          return parent != root;
+        },
+        std::chrono::seconds(30), std::chrono::milliseconds(50));
+    XDestroyWindow(display_, probe);
+    XSync(display_, False);
   }
 }
 
@@ -146,9 +160,11 @@ XvfbSession::~XvfbSession() {
 }
 
 std::vector<std::string> XvfbSession::env() const {
+  // No session bus: a program under test neither reaches the user's nor has
+  // libdbus start one ("disabled:" is no address it can connect to).
   return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
           "XDG_CACHE_HOME=" + home_ + "/.cache", "XDG_RUNTIME_DIR=" + home_, "WAYLAND_DISPLAY=",
-          "QT_QPA_PLATFORM="};
+          "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=disabled:"};
 }
 
 pid_t XvfbSession::Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {

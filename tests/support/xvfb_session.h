@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,11 @@ struct WindowInfo {
   bool viewable = false;
 };
 
+// Polls `done` until it holds or `timeout` has passed, and says whether it held.
+// Tests wait for a state this way (a window placed, a frame drawn), never for a time.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds step = std::chrono::milliseconds(10));
+
 class XvfbSession {
  public:
   explicit XvfbSession(const XvfbOptions& options = {});
@@ -58,8 +64,8 @@ class XvfbSession {
   bool ok() const { return display_ != nullptr; }
   const std::string& name() const { return name_; }  // ":N"
   ::Display* display() const { return display_; }
-  // Environment for programs started on this server: DISPLAY, and HOME and XDG
-  // folders in a private folder so nothing of the user's is read or written.
+  // Environment for programs started on this server: DISPLAY, no session bus, and
+  // HOME and XDG folders in a private folder so nothing of the user's is read or written.
   std::vector<std::string> env() const;
   const std::string& home() const { return home_; }
 
