@@ -226,6 +226,16 @@ class DialogTest : public ::testing::Test {
     session_.Button(1, false);
   }
 
+  // Points at OK, waits for its hover look (its poll has seen the pointer), clicks.
+  void ClickOk(::Window w) {
+    PointAt(w, kOkX, kOkY);
+    WindowInfo info = session_.Info(w);
+    const Rgb kHighLightTop2{0xFF, 0xF0, 0xCF};
+    WaitUntil([&] { return session_.Capture(info.x + kOkX - 6, info.y + 268 + 2, 1, 1).at(0, 0) == kHighLightTop2; },
+              10s, 20ms);
+    Click();
+  }
+
   XvfbSession session_{{1024, 768, 24, true}};
   std::string folder_, program_;
   pid_t pid_ = -1;
@@ -284,7 +294,7 @@ TEST_F(DialogTest, ZoomsOpenFromThePointerToItsFramedRectangleAndBackToThatPoint
   EXPECT_EQ(open.first.y, 200);
   EXPECT_EQ(open.last, framed) << "the opening zoom ends where the dialog stands, frame included";
 
-  ClickAt(w, kOkX, kOkY);  // the pointer moves on; the zoom goes back to where it was on opening
+  ClickOk(w);  // the pointer moves on; the zoom goes back to where it was on opening
   ASSERT_TRUE(WaitProcess(pid_, 10s).has_value());
   pid_ = -1;
   ASSERT_EQ(outlines.Read().size(), 2u) << "one outline while the dialog closes";
@@ -336,13 +346,7 @@ TEST_F(DialogTest, LogoGlowsAndChangesWhileTheLettersStayBlack) {
 TEST_F(DialogTest, OkEndsTheProcessWithCodeZero) {
   ::Window w = StartDialog();
   ASSERT_NE(w, 0u);
-  PointAt(w, kOkX, kOkY);
-  // The button takes the hover look once its poll has seen the pointer.
-  WindowInfo info = session_.Info(w);
-  const Rgb kHighLightTop2{0xFF, 0xF0, 0xCF};
-  WaitUntil([&] { return session_.Capture(info.x + kOkX - 6, info.y + 268 + 2, 1, 1).at(0, 0) == kHighLightTop2; },
-            10s, 20ms);
-  Click();
+  ClickOk(w);
   auto status = WaitProcess(pid_, 30s);
   ASSERT_TRUE(status.has_value()) << "the dialog is still running after OK";
   pid_ = -1;

@@ -3,6 +3,7 @@
 // its size and follows it; nothing else of the display changes; signals, the
 // window's destruction and a lost server end it with 0; bad ids end it with 1.
 #include "support/xvfb_session.h"
+#include "support/randr_state.h"
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -35,20 +36,6 @@ std::string Hex(::Window w) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%lx", w);
     return text;
-}
-
-// Xvfb offers only its start size; with a 1024 x 768 mode added (it lives as long
-// as the test's connection) a renderer that switched modes would really switch.
-void Add1024x768Mode(::Display* d) {
-    const ::Window root = DefaultRootWindow(d);
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
-    ASSERT_TRUE(res != nullptr && res->noutput > 0);
-    char name[] = "1024x768";
-    // id, size, dot clock, horizontal sync, total and skew, vertical sync and total, name
-    XRRModeInfo info{0, 1024, 768, 65000000, 1048, 1184, 1344, 0, 771, 777, 806, name, 8, 0};
-    XRRAddOutputMode(d, res->outputs[0], XRRCreateMode(d, root, &info));
-    XSync(d, False);
-    XRRFreeScreenResources(res);
 }
 
 // A plain mapped InputOutput window with a black background, as the hosts make
@@ -212,7 +199,7 @@ TEST_P(HostProtocols, DrawsInTheWindowOnlyFollowsItsSizeAndEndsOnSigterm) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
-    Add1024x768Mode(d);
+    ASSERT_TRUE(AddRealMode1024x768(d));
     const ::Window host = MakeHostWindow(s, 200, 150, 480, 360);
     const std::vector<::Window> topLevels = Children(d, DefaultRootWindow(d));
     const Picture besideBefore = s.Capture(700, 150, 200, 360);

@@ -1,6 +1,7 @@
 // Veltrane.dll run as a program under a private Xvfb, with and without a window
 // manager: its window, its picture, the ways it ends, the mode switch and restore.
 #include "support/xvfb_session.h"
+#include "support/randr_state.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -30,78 +31,6 @@ using namespace std::chrono_literals;
 const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
 constexpr const char* kTitle = "Lumora_VC";
 
-// The screen's RandR state, to compare before and after a run.
-struct ScreenState {
-    int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
-    RRMode mode = 0;
-    int x = 0, y = 0;
-    Rotation rotation = 0;
-    std::vector<RROutput> outputs;
-    bool operator==(const ScreenState&) const = default;
-};
-
-ScreenState ReadScreen(::Display* d) {
-    ScreenState s;
-    XSync(d, False);
-    const ::Window root = DefaultRootWindow(d);
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
-    if (res == nullptr) return s;
-    XWindowAttributes a{};
-    XGetWindowAttributes(d, root, &a);
-    s.width = a.width;
-    s.height = a.height;
-    for (int i = 0; i < res->ncrtc; ++i) {
-        XRRCrtcInfo* c = XRRGetCrtcInfo(d, res, res->crtcs[i]);
-        if (c != nullptr && c->mode != None) {
-            s.mode = c->mode;
-            s.x = c->x;
-            s.y = c->y;
-            s.rotation = c->rotation;
-            s.outputs.assign(c->outputs, c->outputs + c->noutput);
-        }
-        if (c != nullptr) XRRFreeCrtcInfo(c);
-    }
-    XRRFreeScreenResources(res);
-    // The millimetres as the server reports them now, not Xlib's cached values.
-    int sizes = 0;
-    if (XRRScreenSize* list = XRRSizes(d, DefaultScreen(d), &sizes); list != nullptr && sizes > 0) {
-        XRRScreenConfiguration* config = XRRGetScreenInfo(d, root);
-        Rotation rotation = 0;
-        const SizeID current = XRRConfigCurrentConfiguration(config, &rotation);
-        if (current < sizes) {
-            s.mmWidth = list[current].mwidth;
-            s.mmHeight = list[current].mheight;
-        }
-        XRRFreeScreenConfigInfo(config);
-    }
-    return s;
-}
-
-// Xvfb offers only its start size; a 1024 x 768 mode added on the test's own
-// connection lives as long as that connection, and lets the renderer really switch.
-bool Add1024x768Mode(::Display* d) {
-    const ::Window root = DefaultRootWindow(d);
-    XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
-    if (res == nullptr || res->noutput < 1) return false;
-    char name[] = "1024x768";
-    XRRModeInfo info{};
-    info.width = 1024;
-    info.height = 768;
-    info.dotClock = 65000000;
-    info.hSyncStart = 1048;
-    info.hSyncEnd = 1184;
-    info.hTotal = 1344;
-    info.vSyncStart = 771;
-    info.vSyncEnd = 777;
-    info.vTotal = 806;
-    info.name = name;
-    info.nameLength = static_cast<unsigned>(std::strlen(name));
-    const RRMode mode = XRRCreateMode(d, root, &info);
-    XRRAddOutputMode(d, res->outputs[0], mode);
-    XSync(d, False);
-    XRRFreeScreenResources(res);
-    return mode != 0;
-}
 
 // Xvfb paints its software pointer into the framebuffer only. The arrow's light
 // grey edge or inside shows near the hot spot as bright grey pixels that the
@@ -249,7 +178,7 @@ TEST_P(RendererFullScreen, CoversTheScreenDrawsTheFieldAndEndsOnHeldEscape) {
     XvfbSession s({1024, 768, 16, windowManager});
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, windowManager)) << "openbox did not start";
-    const ScreenState before = ReadScreen(s.display());
+    const ScreenState before = ReadScreenState(s.display());
     const pid_t pid = s.Start({kRenderer});
     const ::Window w = s.WaitForWindow(kTitle, 30s);
     ASSERT_NE(w, 0u) << "no Lumora_VC window";
@@ -283,7 +212,7 @@ TEST_P(RendererFullScreen, CoversTheScreenDrawsTheFieldAndEndsOnHeldEscape) {
 
     ExpectCleanExit(EndWithEscape(s, pid));
     EXPECT_TRUE(s.WaitForWindowGone(kTitle, 10s));
-    EXPECT_EQ(ReadScreen(s.display()), before);
+    EXPECT_EQ(ReadScreenState(s.display()), before);
 }
 
 TEST_P(RendererFullScreen, CloseRequestEndsItWithZero) {
@@ -341,9 +270,9 @@ TEST_P(RendererScreenModes, SwitchMessageGoesToAWindowAndBackRestoringTheModeEac
     XvfbSession s({1280, 1024, 24, windowManager});
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, windowManager)) << "openbox did not start";
-    ASSERT_TRUE(Add1024x768Mode(s.display()));
+    ASSERT_TRUE(AddRealMode1024x768(s.display()));
     ::Display* d = s.display();
-    const ScreenState original = ReadScreen(d);
+    const ScreenState original = ReadScreenState(d);
     ASSERT_EQ(original.width, 1280);
 
     const pid_t pid = s.Start({kRenderer});
@@ -351,7 +280,7 @@ TEST_P(RendererScreenModes, SwitchMessageGoesToAWindowAndBackRestoringTheModeEac
     ASSERT_NE(w, 0u);
     WaitUntil([&] { return s.ScreenSize() == "1024x768" && s.Info(w).width == 1024; }, 10s);
     EXPECT_EQ(s.ScreenSize(), "1024x768");
-    EXPECT_EQ(ReadScreen(d).width, 1024);
+    EXPECT_EQ(ReadScreenState(d).width, 1024);
     EXPECT_EQ(s.Info(w).width, 1024);
     EXPECT_TRUE(PointerHidden(s, 40, 60)) << "pointer shown over the full-screen window";
 
@@ -362,11 +291,11 @@ TEST_P(RendererScreenModes, SwitchMessageGoesToAWindowAndBackRestoringTheModeEac
     WaitUntil(
         [&] {
             const WindowInfo i = s.Info(windowed);
-            return ReadScreen(d) == original && i.width == 1024 && i.height == 768 &&
+            return ReadScreenState(d) == original && i.width == 1024 && i.height == 768 &&
                    (!windowManager || Parent(d, windowed) != DefaultRootWindow(d));
         },
         10s);
-    EXPECT_EQ(ReadScreen(d), original);
+    EXPECT_EQ(ReadScreenState(d), original);
     EXPECT_FALSE(OverrideRedirect(d, windowed));
     if (windowManager) {
         EXPECT_NE(Parent(d, windowed), DefaultRootWindow(d)) << "no title bar frame";
@@ -387,7 +316,7 @@ TEST_P(RendererScreenModes, SwitchMessageGoesToAWindowAndBackRestoringTheModeEac
     EXPECT_EQ(againInfo.height, 768);
 
     ExpectCleanExit(EndWithEscape(s, pid));
-    EXPECT_EQ(ReadScreen(d), original);
+    EXPECT_EQ(ReadScreenState(d), original);
 }
 
 // Messages other than the private ones are not taken from other programs.
@@ -414,7 +343,7 @@ TEST_P(RendererScreenModes, WithoutTheModeItRunsInAWindowWithThePointerShown) {
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, windowManager)) << "openbox did not start";
     ::Display* d = s.display();
-    const ScreenState original = ReadScreen(d);
+    const ScreenState original = ReadScreenState(d);
     const pid_t pid = s.Start({kRenderer});
     const ::Window w = s.WaitForWindow(kTitle, 30s);
     ASSERT_NE(w, 0u);
@@ -424,7 +353,7 @@ TEST_P(RendererScreenModes, WithoutTheModeItRunsInAWindowWithThePointerShown) {
             return windowManager ? Parent(d, w) != DefaultRootWindow(d) && i.height < 768 : IsFullScreen(i);
         },
         10s);  // a manager may still be framing it
-    EXPECT_EQ(ReadScreen(d), original);
+    EXPECT_EQ(ReadScreenState(d), original);
     EXPECT_FALSE(OverrideRedirect(d, w));
     const WindowInfo info = s.Info(w);
     if (windowManager) {
@@ -479,18 +408,18 @@ TEST(RendererSignals, StopSignalsRestoreTheModeAndEndWithZero) {
     XvfbSession s({1280, 1024, 24, true});
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, true)) << "openbox did not start";
-    ASSERT_TRUE(Add1024x768Mode(s.display()));
-    const ScreenState original = ReadScreen(s.display());
+    ASSERT_TRUE(AddRealMode1024x768(s.display()));
+    const ScreenState original = ReadScreenState(s.display());
     for (int signalNumber : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(strsignal(signalNumber));
         const pid_t pid = s.Start({kRenderer});
         ASSERT_NE(s.WaitForWindow(kTitle, 30s), 0u);
-        WaitUntil([&] { return ReadScreen(s.display()).width == 1024; }, 10s);
-        ASSERT_EQ(ReadScreen(s.display()).width, 1024);
+        WaitUntil([&] { return ReadScreenState(s.display()).width == 1024; }, 10s);
+        ASSERT_EQ(ReadScreenState(s.display()).width, 1024);
         kill(pid, signalNumber);
         ExpectCleanExit(Finish(pid));
         EXPECT_TRUE(s.WaitForWindowGone(kTitle, 10s));
-        EXPECT_EQ(ReadScreen(s.display()), original);
+        EXPECT_EQ(ReadScreenState(s.display()), original);
         // Openbox gives the root an arrow; it shows again once the renderer is gone.
         EXPECT_TRUE(PointerVisible(s, 600, 500));
     }
@@ -551,12 +480,12 @@ TEST(RendererFaults, NoDisplayEndsWithMinusOne) {
 TEST(RendererFaults, ServerWithoutGlxEndsWithZeroAndGivesTheModeBack) {
     XvfbSession x({1280, 1024, 24, false, {"-extension", "GLX"}});
     ASSERT_TRUE(x.ok()) << "could not start Xvfb without GLX";
-    ASSERT_TRUE(Add1024x768Mode(x.display()));
-    const ScreenState original = ReadScreen(x.display());
+    ASSERT_TRUE(AddRealMode1024x768(x.display()));
+    const ScreenState original = ReadScreenState(x.display());
     const ExitStatus status = RunProcess({kRenderer}, x.env(), 20s);
     EXPECT_TRUE(status.exited);
     EXPECT_EQ(status.code, 0);
-    EXPECT_EQ(ReadScreen(x.display()), original);
+    EXPECT_EQ(ReadScreenState(x.display()), original);
     EXPECT_EQ(x.FindWindow(kTitle, false), 0u);
 }
 
