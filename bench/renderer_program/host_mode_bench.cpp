@@ -50,22 +50,6 @@ double ProcessCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-double CpuSecondsOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(in, line);
-    const auto close = line.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream fields(line.substr(close + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stol(field);
-        if (i == 15) stime = std::stol(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 ::Window MakeHostWindow(Display* d, int width, int height) {
     XSetWindowAttributes a{};
     a.background_pixel = 0;
@@ -130,11 +114,11 @@ void MeasureLoop(::Window host, pid_t xvfb, bool pace, double seconds, const cha
     if (pace) std::printf("swap interval set through GLX swap control: %s\n", surface->SwapSynchronised() ? "yes" : "no");
     TimedSurface timed(*surface, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)));
     const double cpuBefore = ProcessCpuSeconds();
-    const double serverBefore = CpuSecondsOf(xvfb);
+    const double serverBefore = veltrane::testing::CpuSecondsOf(xvfb);
     veltrane::RunHostMode(timed, veltrane::RealRendererScene(), veltrane::HostModeSettings{pace});
     const double wall = timed.seconds();
     const double cpu = ProcessCpuSeconds() - cpuBefore;
-    const double server = CpuSecondsOf(xvfb) - serverBefore;
+    const double server = veltrane::testing::CpuSecondsOf(xvfb) - serverBefore;
     std::printf("%-9s %-8s %6.1f frames/s over %.1f s; CPU %5.1f%% of one core (renderer), %5.1f%% (Xvfb)\n",
                 label, pace ? "paced" : "unpaced", (timed.frames() - 1) / wall, wall, 100.0 * cpu / wall,
                 100.0 * server / wall);

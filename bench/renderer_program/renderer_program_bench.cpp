@@ -65,16 +65,6 @@ pid_t Spawn(const std::vector<std::string>& argv, int keepFd = -1) {
     return pid;
 }
 
-bool NameIs(Display* d, Window w, const char* title) {
-    char* name = nullptr;
-    bool match = false;
-    if (XFetchName(d, w, &name) && name != nullptr) {
-        match = std::strcmp(name, title) == 0;
-        XFree(name);
-    }
-    return match;
-}
-
 bool AnyLight(Display* d, Window w, int width, int height) {
     XImage* image = XGetImage(d, w, width / 2 - 8, height / 2 - 8, 16, 16, AllPlanes, ZPixmap);
     if (image == nullptr) return false;
@@ -83,17 +73,6 @@ bool AnyLight(Display* d, Window w, int width, int height) {
         for (int x = 0; x < 16 && !lit; ++x) lit = XGetPixel(image, x, y) != 0;
     XDestroyImage(image);
     return lit;
-}
-
-void SendClose(Display* d, Window w) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    XSendEvent(d, w, False, NoEventMask, &e);
-    XFlush(d);
 }
 
 struct StartFigures {
@@ -114,7 +93,7 @@ StartFigures TimeOneStart(Display* d, std::chrono::milliseconds runFor) {
         while (XPending(d) > 0) {
             XEvent e;
             XNextEvent(d, &e);
-            if (e.type == MapNotify && NameIs(d, e.xmap.window, "Lumora_VC")) {
+            if (e.type == MapNotify && veltrane::testing::TitleIs(d, e.xmap.window, "Lumora_VC")) {
                 window = e.xmap.window;
                 f.mapped = Ms(Clock::now() - t0);
             }
@@ -140,7 +119,7 @@ StartFigures TimeOneStart(Display* d, std::chrono::milliseconds runFor) {
             std::this_thread::sleep_for(1ms);
         }
         std::this_thread::sleep_for(runFor);
-        SendClose(d, window);
+        veltrane::testing::SendWmClose(d, window);
     }
     XSelectInput(d, root, NoEventMask);
     int status = 0;
@@ -183,22 +162,6 @@ private:
     Clock::time_point start_;
     double seconds_ = 0;
 };
-
-double CpuSeconds(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(in, line);
-    const auto close = line.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::istringstream fields(line.substr(close + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stol(field);
-        if (i == 15) stime = std::stol(field);
-    }
-    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 }  // namespace
 
@@ -268,9 +231,9 @@ int main(int argc, char** argv) {
             XIconifyWindow(d, w, DefaultScreen(d));
             XFlush(d);
             std::this_thread::sleep_for(500ms);
-            const double before = CpuSeconds(pid);
+            const double before = veltrane::testing::CpuSecondsOf(pid);
             std::this_thread::sleep_for(2s);
-            const double after = CpuSeconds(pid);
+            const double after = veltrane::testing::CpuSecondsOf(pid);
             std::printf("minimised: %.3f s of CPU over 2 s\n", after - before);
         }
         kill(pid, SIGTERM);

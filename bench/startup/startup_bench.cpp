@@ -45,27 +45,6 @@ double Median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-bool TitleIs(Display* d, Window w, const char* title) {
-  char* name = nullptr;
-  bool match = false;
-  if (XFetchName(d, w, &name) && name != nullptr) {
-    match = std::strcmp(name, title) == 0;
-    XFree(name);
-  }
-  return match;
-}
-
-void SendClose(Display* d, Window w) {
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = w;
-  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  XSendEvent(d, w, False, NoEventMask, &e);
-  XFlush(d);
-}
-
 // Starts the program and waits for the MapNotify of its titled window. Top-level
 // windows report their mapping to the root; a window manager maps the client
 // inside its frame, so every new top-level window is also watched itself.
@@ -89,11 +68,11 @@ double TimeOneStart(XvfbSession& s, const Program& p) {
         // Mapped before the selection took effect (this process was not scheduled
         // in time): count it as mapped now rather than miss it.
         XWindowAttributes a{};
-        if (XGetWindowAttributes(d, created, &a) && a.map_state != IsUnmapped && TitleIs(d, created, p.title)) {
+        if (XGetWindowAttributes(d, created, &a) && a.map_state != IsUnmapped && veltrane::testing::TitleIs(d, created, p.title)) {
           mapped = Ms(Clock::now() - t0);
           window = created;
         }
-      } else if (e.type == MapNotify && TitleIs(d, e.xmap.window, p.title)) {
+      } else if (e.type == MapNotify && veltrane::testing::TitleIs(d, e.xmap.window, p.title)) {
         mapped = Ms(Clock::now() - t0);
         window = e.xmap.window;
       }
@@ -108,7 +87,7 @@ double TimeOneStart(XvfbSession& s, const Program& p) {
     // Let the window settle before the close, so the next start is not measured
     // against this one's ending.
     std::this_thread::sleep_for(200ms);
-    SendClose(d, window);
+    veltrane::testing::SendWmClose(d, window);
   }
   // The renderer's window going ends the shell at its next tick (within 500 ms).
   if (!veltrane::testing::WaitProcess(pid, 3s)) {

@@ -123,4 +123,20 @@ std::string MakeTempDir(const std::string& prefix) {
   return buf.data();
 }
 
+double CpuSecondsOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  const auto close = line.rfind(')');
+  if (close == std::string::npos) return 0;
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 }  // namespace veltrane::testing

@@ -37,6 +37,10 @@ ExitStatus RunProcess(const std::vector<std::string>& argv,
 // The processes whose parent is `parent` (read from /proc).
 std::vector<pid_t> ChildrenOf(pid_t parent);
 
+// The processor time (user and system) a process has used so far, in seconds; 0
+// when it cannot be read.
+double CpuSecondsOf(pid_t pid);
+
 // A fresh empty folder under the build's test-tmp folder.
 std::string MakeTempDir(const std::string& prefix);
 

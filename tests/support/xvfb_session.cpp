@@ -328,17 +328,30 @@ void XvfbSession::KillServer() {
   xvfb_ = -1;
 }
 
-void XvfbSession::SendClose(::Window w) {
-  if (!display_) return;
+void SendWmClose(::Display* d, ::Window w) {
   XEvent e{};
   e.xclient.type = ClientMessage;
   e.xclient.window = w;
-  e.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
   e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
   e.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display_, w, False, NoEventMask, &e);
-  XFlush(display_);
+  XSendEvent(d, w, False, NoEventMask, &e);
+  XFlush(d);
+}
+
+bool TitleIs(::Display* d, ::Window w, const char* title) {
+  char* name = nullptr;
+  bool match = false;
+  if (XFetchName(d, w, &name) && name != nullptr) {
+    match = std::strcmp(name, title) == 0;
+    XFree(name);
+  }
+  return match;
+}
+
+void XvfbSession::SendClose(::Window w) {
+  if (display_) SendWmClose(display_, w);
 }
 
 ExitStatus XvfbSession::Run(const std::vector<std::string>& argv, std::string* output) {

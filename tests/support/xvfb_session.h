@@ -54,6 +54,11 @@ struct WindowInfo {
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout,
                std::chrono::milliseconds step = std::chrono::milliseconds(10));
 
+// Asks a window to close the way a window manager does (WM_DELETE_WINDOW).
+void SendWmClose(::Display* d, ::Window w);
+// True when the window's WM_NAME is exactly `title`.
+bool TitleIs(::Display* d, ::Window w, const char* title);
+
 class XvfbSession {
  public:
   explicit XvfbSession(const XvfbOptions& options = {});
