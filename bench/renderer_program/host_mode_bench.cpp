@@ -66,16 +66,6 @@ double ProcessCpuSeconds() {
     return w;
 }
 
-bool AnyLight(Display* d, ::Window w, int width, int height) {
-    XImage* image = XGetImage(d, w, width / 2 - 8, height / 2 - 8, 16, 16, AllPlanes, ZPixmap);
-    if (image == nullptr) return false;
-    bool lit = false;
-    for (int y = 0; y < 16 && !lit; ++y)
-        for (int x = 0; x < 16 && !lit; ++x) lit = XGetPixel(image, x, y) != 0;
-    XDestroyImage(image);
-    return lit;
-}
-
 // The X11 surface, ended after a fixed run so the loop can be timed in-process.
 class TimedSurface final : public veltrane::platform::HostSurface {
 public:
@@ -171,7 +161,7 @@ int main(int argc, char** argv) {
         const pid_t pid = xvfb.Start({kRenderer, "-window-id", id});
         double ms = -1;
         while (Clock::now() - t0 < 10s) {
-            if (AnyLight(d, host, 1280, 1024)) {
+            if (veltrane::testing::CentreLit(d, host, 1280, 1024)) {
                 ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
                 break;
             }

@@ -65,16 +65,6 @@ pid_t Spawn(const std::vector<std::string>& argv, int keepFd = -1) {
     return pid;
 }
 
-bool AnyLight(Display* d, Window w, int width, int height) {
-    XImage* image = XGetImage(d, w, width / 2 - 8, height / 2 - 8, 16, 16, AllPlanes, ZPixmap);
-    if (image == nullptr) return false;
-    bool lit = false;
-    for (int y = 0; y < 16 && !lit; ++y)
-        for (int x = 0; x < 16 && !lit; ++x) lit = XGetPixel(image, x, y) != 0;
-    XDestroyImage(image);
-    return lit;
-}
-
 struct StartFigures {
     double mapped = -1, firstFrame = -1;
     long maxRssKb = 0;
@@ -112,7 +102,7 @@ StartFigures TimeOneStart(Display* d, std::chrono::milliseconds runFor) {
         XWindowAttributes a{};
         XGetWindowAttributes(d, window, &a);
         while (Clock::now() - t0 < 5s) {
-            if (AnyLight(d, window, a.width, a.height)) {
+            if (veltrane::testing::CentreLit(d, window, a.width, a.height)) {
                 f.firstFrame = Ms(Clock::now() - t0);
                 break;
             }

@@ -49,22 +49,6 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-long CpuTicks(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(in, line);
-  auto close = line.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream rest(line.substr(close + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && rest >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) stime = std::stol(field);
-  }
-  return utime + stime;
-}
-
 std::string Folder(const std::string& rendererScript) {
   std::string dir = veltrane::testing::MakeTempDir("bench");
   std::filesystem::copy_file(kScr, dir + "/Veltrane.scr");
@@ -122,14 +106,13 @@ void SupervisionCpu(const std::string& label, const std::vector<std::string>& ar
     return;
   }
   std::this_thread::sleep_for(1s);
-  long hz = sysconf(_SC_CLK_TCK);
-  long before = CpuTicks(shell);
+  const double before = veltrane::testing::CpuSecondsOf(shell);
   auto t0 = Clock::now();
   std::this_thread::sleep_for(span);
-  long after = CpuTicks(shell);
+  const double after = veltrane::testing::CpuSecondsOf(shell);
   double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-  std::printf("shell CPU while supervising (%s): %.2f %% of one core over %.0f s (%ld ticks at %ld Hz)\n",
-              label.c_str(), 100.0 * static_cast<double>(after - before) / hz / seconds, seconds, after - before, hz);
+  std::printf("shell CPU while supervising (%s): %.2f %% of one core over %.0f s (%.2f s of CPU)\n", label.c_str(),
+              100.0 * (after - before) / seconds, seconds, after - before);
   StopWithRenderer(shell);
 }
 

@@ -340,6 +340,16 @@ void SendWmClose(::Display* d, ::Window w) {
   XFlush(d);
 }
 
+bool CentreLit(::Display* d, ::Window w, int width, int height) {
+  XImage* image = XGetImage(d, w, width / 2 - 8, height / 2 - 8, 16, 16, AllPlanes, ZPixmap);
+  if (image == nullptr) return false;
+  bool lit = false;
+  for (int y = 0; y < 16 && !lit; ++y)
+    for (int x = 0; x < 16 && !lit; ++x) lit = XGetPixel(image, x, y) != 0;
+  XDestroyImage(image);
+  return lit;
+}
+
 bool TitleIs(::Display* d, ::Window w, const char* title) {
   char* name = nullptr;
   bool match = false;

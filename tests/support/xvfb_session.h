@@ -56,6 +56,9 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 // Asks a window to close the way a window manager does (WM_DELETE_WINDOW).
 void SendWmClose(::Display* d, ::Window w);
+// True when any pixel of the 16 x 16 square at the middle of a width x height
+// window is not black: a frame has been drawn there.
+bool CentreLit(::Display* d, ::Window w, int width, int height);
 // True when the window's WM_NAME is exactly `title`.
 bool TitleIs(::Display* d, ::Window w, const char* title);
 
