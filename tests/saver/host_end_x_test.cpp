@@ -80,62 +80,48 @@ struct SaverOnSwitchingServer {
   ScreenState original;
 };
 
-// xss-lock, XScreenSaver and mate-screensaver signal the shell's pid alone.
-TEST(SaverEndedByItsHost, SignalToTheShellEndsTheRendererAndGivesTheModeBack) {
+// How the saver can be ended from outside, and what must follow. xss-lock,
+// XScreenSaver and mate-screensaver signal the shell's pid alone; a shell killed
+// outright takes its renderer with it through the lifeline; a renderer killed
+// outright leaves the shell to give the mode back; a cover closed from outside
+// ends the shell and lets the renderer run on, as before.
+struct Ending {
+  const char* name;
+  bool killRenderer;     // else the shell is signalled (or its cover closed: signal 0)
+  int signal;
+  bool shellEndsWithZero;
+  bool rendererRunsOn;
+};
+
+class SaverEndedByItsHost : public ::testing::TestWithParam<Ending> {};
+INSTANTIATE_TEST_SUITE_P(
+    Ways, SaverEndedByItsHost,
+    ::testing::Values(Ending{"ShellSIGTERM", false, SIGTERM, true, false}, Ending{"ShellSIGHUP", false, SIGHUP, true, false},
+                      Ending{"ShellSIGINT", false, SIGINT, true, false}, Ending{"ShellSIGKILL", false, SIGKILL, false, false},
+                      Ending{"RendererSIGKILL", true, SIGKILL, true, false}, Ending{"CoverClosed", false, 0, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(SaverEndedByItsHost, TheModeComesBackAndTheRendererEndsUnlessLetGo) {
   REQUIRE_RENDERER();
-  for (int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
-    SCOPED_TRACE(strsignal(signalNumber));
-    SaverOnSwitchingServer x;
-    ASSERT_TRUE(x.original.width == 1280);
-    auto saver = x.Start();
-    ASSERT_TRUE(saver) << "the saver never ran with its renderer";
-    kill(saver->shell, signalNumber);
-    ExpectEndsWithCodeZero(saver->shell, 10s, "shell");
-    EXPECT_TRUE(WaitGone(saver->renderer, 1s)) << "the renderer outlived its shell";
-    EXPECT_TRUE(x.BackToOriginal());
+  const Ending& e = GetParam();
+  SaverOnSwitchingServer x;
+  ASSERT_EQ(x.original.width, 1280);
+  auto saver = x.Start();
+  ASSERT_TRUE(saver) << "the saver never ran with its renderer";
+  if (e.killRenderer) kill(saver->renderer, e.signal);
+  else if (e.signal != 0) kill(saver->shell, e.signal);
+  else x.s.SendClose(x.s.FindWindow("Lumora_Main", false));
+  if (e.shellEndsWithZero) ExpectEndsWithCodeZero(saver->shell, 10s, "shell");
+  if (e.rendererRunsOn) {
+    EXPECT_FALSE(WaitGone(saver->renderer, 1s)) << "the renderer ended with a shell that let it go";
+    kill(saver->renderer, SIGTERM);
   }
-}
-
-TEST(SaverEndedByItsHost, ShellKilledOutrightTakesItsRendererWithIt) {
-  REQUIRE_RENDERER();
-  SaverOnSwitchingServer x;
-  ASSERT_TRUE(x.original.width == 1280);
-  auto saver = x.Start();
-  ASSERT_TRUE(saver) << "the saver never ran with its renderer";
-  kill(saver->shell, SIGKILL);
-  EXPECT_TRUE(WaitGone(saver->renderer, 10s)) << "the renderer stays up without its shell";
-  EXPECT_TRUE(x.BackToOriginal());
-}
-
-TEST(SaverEndedByItsHost, RendererKilledOutrightLeavesTheShellToGiveTheModeBack) {
-  REQUIRE_RENDERER();
-  SaverOnSwitchingServer x;
-  ASSERT_TRUE(x.original.width == 1280);
-  auto saver = x.Start();
-  ASSERT_TRUE(saver) << "the saver never ran with its renderer";
-  kill(saver->renderer, SIGKILL);
-  ExpectEndsWithCodeZero(saver->shell, 10s, "shell after its renderer was killed");
-  EXPECT_TRUE(x.BackToOriginal());
-}
-
-// The shell ending by itself lets the renderer run on, as before: here the cover
-// is closed from outside.
-TEST(SaverEndedByItsHost, CoverClosedFromOutsideLeavesTheRendererRunning) {
-  REQUIRE_RENDERER();
-  SaverOnSwitchingServer x;
-  ASSERT_TRUE(x.original.width == 1280);
-  auto saver = x.Start();
-  ASSERT_TRUE(saver) << "the saver never ran with its renderer";
-  x.s.SendClose(x.s.FindWindow("Lumora_Main", false));
-  ExpectEndsWithCodeZero(saver->shell, 10s, "shell after its cover was closed");
-  EXPECT_FALSE(WaitGone(saver->renderer, 1s)) << "the renderer ended with a shell that let it go";
-  kill(saver->renderer, SIGTERM);
-  EXPECT_TRUE(WaitGone(saver->renderer, 10s));
+  EXPECT_TRUE(WaitGone(saver->renderer, 10s)) << "the renderer outlived its shell";
   EXPECT_TRUE(x.BackToOriginal());
 }
 
 // Two shells started at the same moment: exactly one cover and one renderer.
-TEST(SaverEndedByItsHost, OfTwoSaversStartedAtOnceExactlyOneRuns) {
+TEST(SaversStartedAtOnce, ExactlyOneRuns) {
   XvfbSession s({1024, 768, 24, false});
   VELTRANE_REQUIRE_XVFB(s);
   ShellFolder folder("two-savers");
