@@ -4,7 +4,9 @@
 //   - Veltrane.scr /s (to the renderer's window) and Veltrane.dll alone, in turns.
 // Absolute times vary with the machine's load; the ratio within one round holds.
 //
-//   startup_bench [--runs N]   (default 15 per program and round)
+//   startup_bench [--runs N] [--bin DIR]
+//     N runs per program and round (default 15); DIR holds the programs to
+//     measure (default: this build's), e.g. an older build to compare with.
 #include "support/xvfb_session.h"
 
 #include <poll.h>
@@ -28,8 +30,9 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using veltrane::testing::XvfbSession;
 
-const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
-const std::string kScr = std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr";
+// The programs measured: this build's, or another build's (--bin) to compare.
+std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
+std::string kScr = std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr";
 
 struct Program {
   const char* label;
@@ -152,6 +155,10 @@ int main(int argc, char** argv) {
   int runs = 15;
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+    else if (!std::strcmp(argv[i], "--bin") && i + 1 < argc) {
+      kRenderer = std::string(argv[++i]) + "/Veltrane.dll";
+      kScr = std::string(argv[i]) + "/Veltrane.scr";
+    }
   }
   const Program bare{"bare GLX program", {BARE_GLX}, "bare_glx"};
   const Program renderer{"Veltrane.dll", {kRenderer}, "Lumora_VC"};
