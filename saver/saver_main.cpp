@@ -57,10 +57,11 @@ void Main() {
   // An unrecognised switch ends silently; an empty command line runs the saver.
   if (ModeLetter(vb::Command()) != "S" && !vb::Command().empty()) vb::End();
 
-  if (ModeLetter(vb::Command()) == "S") vb::ResumeNext([&] { CursorCount = ShowPointer(false); });
-
   vb::ResumeNext([&] { claimed = ClaimSaverInstance(); });
   if (!claimed) vb::End();
+
+  if (ModeLetter(vb::Command()) == "S") vb::ResumeNext([&] { CursorCount = ShowPointer(false); });
+
   vb::ResumeNext([&] { TheLumora_S().Load(); });
 }
 
