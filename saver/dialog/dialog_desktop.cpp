@@ -64,21 +64,11 @@ bool Supports(::Display* d, ::Atom feature) {
   return found;
 }
 
-bool ReadExtents(::Display* d, ::Window window, ::Atom extents, FrameExtents& out) {
-  ::Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool ok = false;
-  if (XGetWindowProperty(d, window, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-          Success &&
-      data && format == 32 && count == 4) {
-    auto* v = reinterpret_cast<long*>(data);
-    out = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]), static_cast<int>(v[3])};
-    ok = true;
-  }
-  if (data) XFree(data);
-  return ok;
+bool ReadExtents(unsigned long window, FrameExtents& out) {
+  vb::Rect e;
+  if (!vb::GetFrameExtents(window, e)) return false;
+  out = {e.left, e.right, e.top, e.bottom};
+  return true;
 }
 
 }  // namespace
@@ -90,8 +80,7 @@ FrameExtents WindowFrameExtents(unsigned long window, int waitMs) {
   // The window was made on Qt's own connection; make sure the server has it.
   vb::FlushWindowSystem();
   XErrorTrap trap(d);
-  ::Atom extents = XInternAtom(d, "_NET_FRAME_EXTENTS", False);
-  if (ReadExtents(d, window, extents, result)) return result;
+  if (ReadExtents(window, result)) return result;
   ::Atom request = XInternAtom(d, "_NET_REQUEST_FRAME_EXTENTS", False);
   if (!Supports(d, request)) return result;  // no manager, or one that cannot say
 
@@ -104,7 +93,7 @@ FrameExtents WindowFrameExtents(unsigned long window, int waitMs) {
   XFlush(d);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (ReadExtents(d, window, extents, result)) return result;
+    if (ReadExtents(window, result)) return result;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return FrameExtents{};

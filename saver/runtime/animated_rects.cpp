@@ -98,26 +98,6 @@ int Lerp(int a, int b, int step, int steps) {
 
 }  // namespace
 
-bool GetOuterWindowRect(unsigned long window, Rect& rect) {
-  Rect inner;
-  if (!GetWindowRect(window, inner)) return false;
-  rect = inner;
-  ::Display* d = XDisplay();
-  ::Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL, &type,
-                         &format, &count, &after, &data) == Success &&
-      data && format == 32 && count == 4) {
-    const auto* extents = reinterpret_cast<const long*>(data);  // left, right, top, bottom
-    rect = {inner.left - static_cast<int>(extents[0]), inner.top - static_cast<int>(extents[2]),
-            inner.right + static_cast<int>(extents[1]), inner.bottom + static_cast<int>(extents[3])};
-  }
-  if (data) XFree(data);
-  return true;
-}
-
 Rect InterpolateRect(const Rect& from, const Rect& to, int step, int steps) {
   if (steps <= 0) return to;
   return {Lerp(from.left, to.left, step, steps), Lerp(from.top, to.top, step, steps),

@@ -15,13 +15,6 @@ inline constexpr int kZoomMilliseconds = 180;
 // Returns false when no animation could be shown.
 bool DrawAnimatedRects(unsigned long window, int animation, const Rect& from, const Rect& to);
 
-// The rectangle of X window `window` on the screen with the frame a window manager
-// draws around it, as the manager gives it in _NET_FRAME_EXTENTS (also for a
-// window not shown yet, once asked): the rectangle a caption zoom runs to or from.
-// Without a manager, the window's own rectangle. False, with `rect` unchanged, when
-// there is no such window.
-bool GetOuterWindowRect(unsigned long window, Rect& rect);
-
 // The rectangle of frame `step` of `steps` (0 gives `from`, steps gives `to`).
 Rect InterpolateRect(const Rect& from, const Rect& to, int step, int steps);
 

@@ -8,6 +8,8 @@
 
 #include "saver/runtime/x_display.h"
 
+#include <X11/Xatom.h>
+
 namespace veltrane::vb {
 
 void FlushWindowSystem() {
@@ -30,6 +32,34 @@ bool GetWindowRect(unsigned long window, Rect& rect) {
   // The inside of the window, without its X border: that is the area a child
   // window can cover.
   rect = {x, y, x + a.width, y + a.height};
+  return true;
+}
+
+bool GetFrameExtents(unsigned long window, Rect& extents) {
+  ::Display* d = XDisplay();
+  if (!d || window == 0) return false;
+  ::Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool found = false;
+  if (XGetWindowProperty(d, static_cast<::Window>(window), XInternAtom(d, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                         XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+      data && format == 32 && count == 4) {
+    const auto* v = reinterpret_cast<const long*>(data);  // left, right, top, bottom
+    extents = {static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3])};
+    found = true;
+  }
+  if (data) XFree(data);
+  return found;
+}
+
+bool GetOuterWindowRect(unsigned long window, Rect& rect) {
+  Rect inner;
+  if (!GetWindowRect(window, inner)) return false;
+  Rect frame;
+  GetFrameExtents(window, frame);
+  rect = {inner.left - frame.left, inner.top - frame.top, inner.right + frame.right, inner.bottom + frame.bottom};
   return true;
 }
 
