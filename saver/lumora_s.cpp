@@ -15,7 +15,7 @@ Lumora_S::Lumora_S() : Form("Lumora_S") {
   // The cover is black and is soon covered by the renderer: it offers assistive
   // tools nothing, and the session-bus connection Qt would open for them at its
   // first showing would only hold up the renderer's start.
-  StayOffSessionBus();
+  vb::StayOffSessionBus();
   Timer3.SetInterval(500);
   Timer3.SetEnabled(false);
   Timer3.OnTimer = [this] { Timer3_Timer(); };

@@ -1,7 +1,5 @@
 #include "saver/shell_windows.h"
 
-#include <cstdlib>
-
 #include "platform/cursor.h"
 #include "platform/display_mode.h"
 #include "platform/window_lookup.h"
@@ -20,11 +18,6 @@ namespace {
 
 unsigned long FindWindowByTitle(const std::string& title) {
   return platform::FindTopLevelWindow(NeedDisplay(), title);
-}
-
-void StayOffSessionBus() {
-  // An address of no known transport: every connection attempt fails at once.
-  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 int ShowPointer(bool show) {

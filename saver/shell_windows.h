@@ -24,10 +24,4 @@ bool ClaimSaverInstance();
 // platform/display_mode.h); nothing when a live renderer still holds it.
 void GiveBackAbandonedDisplayMode();
 
-// Keeps this process off the D-Bus session bus from here on: Qt's accessibility
-// bridge connects to it synchronously at a process's first window showing, and
-// where no bus runs it has one started. Programs started by path still get the
-// bus of the environment the shell was started with.
-void StayOffSessionBus();
-
 }  // namespace veltrane

@@ -59,7 +59,7 @@ void KeepTheBusFromBeingLaunched() {
   struct stat bus {};
   if (runtime && *runtime && stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 && S_ISSOCK(bus.st_mode))
     return;
-  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+  StayOffSessionBus();
 }
 
 void OnTerminationSignal(int signo) {
@@ -164,6 +164,11 @@ int Application::Run() {
 
 void NotifyFormUnloaded() {
   if (g_running && Form::LoadedForms().empty()) QCoreApplication::exit(0);
+}
+
+void StayOffSessionBus() {
+  // An address of no known transport: every connection attempt fails at once.
+  setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

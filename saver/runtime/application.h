@@ -55,6 +55,11 @@ std::string JoinArguments(int argc, const char* const* argv);
 std::string AppPath();
 std::string FolderOf(const std::string& path);
 
+// Keeps this process off the D-Bus session bus from here on (Qt's accessibility
+// bridge connects to it synchronously at the first window shown). Programs started
+// by path still get the bus of the environment the shell was started with.
+void StayOffSessionBus();
+
 // Handles every pending event of the process, then returns.
 void DoEvents();
 
