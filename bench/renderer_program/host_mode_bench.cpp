@@ -50,22 +50,6 @@ double ProcessCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-::Window MakeHostWindow(Display* d, int width, int height) {
-    XSetWindowAttributes a{};
-    a.background_pixel = 0;
-    a.override_redirect = True;
-    const ::Window w = XCreateWindow(d, DefaultRootWindow(d), 0, 0, static_cast<unsigned>(width),
-                                     static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                     CWBackPixel | CWOverrideRedirect, &a);
-    XMapWindow(d, w);
-    for (int i = 0; i < 500; ++i) {
-        XWindowAttributes wa{};
-        if (XGetWindowAttributes(d, w, &wa) && wa.map_state == IsViewable) break;
-        std::this_thread::sleep_for(5ms);
-    }
-    return w;
-}
-
 // The X11 surface, ended after a fixed run so the loop can be timed in-process.
 class TimedSurface final : public veltrane::platform::HostSurface {
 public:
@@ -144,7 +128,7 @@ int main(int argc, char** argv) {
     // The full screen size, and a small preview-like window where llvmpipe is fast
     // enough for the 60 per second ceiling to show.
     for (const auto& [width, height, label] : {std::tuple{1280, 1024, "1280x1024"}, std::tuple{320, 240, "320x240"}}) {
-        const ::Window host = MakeHostWindow(d, width, height);
+        const ::Window host = veltrane::testing::MakeHostWindow(d, 0, 0, width, height);
         MeasureLoop(host, xvfbPid, true, seconds, label);
         MeasureLoop(host, xvfbPid, false, seconds, label);
         XDestroyWindow(d, host);
@@ -154,7 +138,7 @@ int main(int argc, char** argv) {
     // Spawn to first light at the window's centre; destroying the window ends the copy.
     std::vector<double> firstFrame;
     for (int i = 0; i <= runs; ++i) {
-        const ::Window host = MakeHostWindow(d, 1280, 1024);
+        const ::Window host = veltrane::testing::MakeHostWindow(d, 0, 0, 1280, 1024);
         const auto t0 = Clock::now();
         char id[32];
         std::snprintf(id, sizeof id, "0x%lx", host);

@@ -38,36 +38,6 @@ std::string Hex(::Window w) {
     return text;
 }
 
-// A plain mapped InputOutput window with a black background, as the hosts make
-// them; of the screen's default visual unless `visual` is given.
-::Window MakeHostWindow(XvfbSession& s, int x, int y, int w, int h, const XVisualInfo* visual = nullptr) {
-    ::Display* d = s.display();
-    const ::Window root = DefaultRootWindow(d);
-    XSetWindowAttributes a{};
-    a.background_pixel = 0;
-    a.border_pixel = 0;
-    unsigned long mask = CWBackPixel | CWBorderPixel;
-    int depth = CopyFromParent;
-    Visual* v = CopyFromParent;
-    if (visual != nullptr) {
-        a.colormap = XCreateColormap(d, root, visual->visual, AllocNone);
-        mask |= CWColormap;
-        depth = visual->depth;
-        v = visual->visual;
-    }
-    a.override_redirect = True;  // XScreenSaver's own windows are override-redirect
-    a.cursor = XCreateFontCursor(d, XC_left_ptr);  // an arrow that must stay visible
-    mask |= CWOverrideRedirect | CWCursor;
-    const ::Window window = XCreateWindow(d, root, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
-                                          depth, InputOutput, v, mask, &a);
-    XMapWindow(d, window);
-    for (int i = 0; i < 500; ++i) {
-        XWindowAttributes wa{};
-        if (XGetWindowAttributes(d, window, &wa) && wa.map_state == IsViewable) break;
-        std::this_thread::sleep_for(10ms);
-    }
-    return window;
-}
 
 std::vector<::Window> Children(::Display* d, ::Window w) {
     ::Window root = 0, parent = 0, *children = nullptr;
@@ -200,7 +170,7 @@ TEST_P(HostProtocols, DrawsInTheWindowOnlyFollowsItsSizeAndEndsOnSigterm) {
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
     ASSERT_TRUE(AddRealMode1024x768(d));
-    const ::Window host = MakeHostWindow(s, 200, 150, 480, 360);
+    const ::Window host = MakeHostWindow(s.display(), 200, 150, 480, 360);
     const std::vector<::Window> topLevels = Children(d, DefaultRootWindow(d));
     const Picture besideBefore = s.Capture(700, 150, 200, 360);
 
@@ -264,8 +234,8 @@ TEST(HostWindows, TwoCopiesDrawSideBySideAndEachEndsWithItsWindowOrItsServer) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
     ::Display* d = s.display();
-    const ::Window left = MakeHostWindow(s, 0, 0, 400, 300);
-    const ::Window right = MakeHostWindow(s, 640, 0, 400, 300);
+    const ::Window left = MakeHostWindow(s.display(), 0, 0, 400, 300);
+    const ::Window right = MakeHostWindow(s.display(), 640, 0, 400, 300);
     const pid_t leftPid = s.Start({kRenderer, "-window-id", std::to_string(left)});
     const pid_t rightPid = s.Start({kRenderer, "-window-id", Hex(right)});
     EXPECT_TRUE(Centred(WaitForLight(s, Geometry(s, left), Centred)));
@@ -299,7 +269,7 @@ TEST(HostWindows, TwoCopiesDrawSideBySideAndEachEndsWithItsWindowOrItsServer) {
 TEST(HostWindows, StopSignalsEndItWithZero) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
-    const ::Window host = MakeHostWindow(s, 100, 100, 320, 240);
+    const ::Window host = MakeHostWindow(s.display(), 100, 100, 320, 240);
     struct Case {
         int signal;
         bool group, root;
@@ -329,7 +299,7 @@ TEST(HostWindows, AVisualWithoutPlainRgbGetsAChildWindowThatFollowsTheSize) {
         SCOPED_TRACE("depth " + std::to_string(depth) + (visualClass == TrueColor ? " TrueColor" : " DirectColor"));
         XVisualInfo visual{};
         ASSERT_TRUE(XMatchVisualInfo(d, DefaultScreen(d), depth, visualClass, &visual)) << "Xvfb offers no such visual";
-        const ::Window host = MakeHostWindow(s, 100, 100, 400, 300, &visual);
+        const ::Window host = MakeHostWindow(s.display(), 100, 100, 400, 300, &visual);
         const pid_t pid = s.Start({kRenderer, "-window-id", Hex(host)});
         EXPECT_TRUE(Centred(WaitForLight(s, Geometry(s, host), Centred)));
         const std::vector<::Window> children = Children(d, host);

@@ -13,6 +13,9 @@
 
 #include <cstdio>
 #include <cstring>
+
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
 #include <fstream>
 #include <functional>
 #include <thread>
@@ -338,6 +341,34 @@ void SendWmClose(::Display* d, ::Window w) {
   e.xclient.data.l[1] = CurrentTime;
   XSendEvent(d, w, False, NoEventMask, &e);
   XFlush(d);
+}
+
+::Window MakeHostWindow(::Display* d, int x, int y, int w, int h, const XVisualInfo* visual) {
+  const ::Window root = DefaultRootWindow(d);
+  XSetWindowAttributes a{};
+  a.background_pixel = 0;
+  a.border_pixel = 0;
+  unsigned long mask = CWBackPixel | CWBorderPixel;
+  int depth = CopyFromParent;
+  Visual* v = CopyFromParent;
+  if (visual != nullptr) {
+    a.colormap = XCreateColormap(d, root, visual->visual, AllocNone);
+    mask |= CWColormap;
+    depth = visual->depth;
+    v = visual->visual;
+  }
+  a.override_redirect = True;  // XScreenSaver's own windows are override-redirect
+  a.cursor = XCreateFontCursor(d, XC_left_ptr);  // an arrow that must stay visible
+  mask |= CWOverrideRedirect | CWCursor;
+  const ::Window window = XCreateWindow(d, root, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), 0, depth,
+                                        InputOutput, v, mask, &a);
+  XMapWindow(d, window);
+  for (int i = 0; i < 500; ++i) {
+    XWindowAttributes wa{};
+    if (XGetWindowAttributes(d, window, &wa) && wa.map_state == IsViewable) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return window;
 }
 
 bool CentreLit(::Display* d, ::Window w, int width, int height) {

@@ -14,6 +14,7 @@
 // gtest before Xlib: Xlib defines macros (None, Bool, Status) that break gtest's headers.
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include "support/child_process.h"
 
@@ -56,6 +57,10 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 
 // Asks a window to close the way a window manager does (WM_DELETE_WINDOW).
 void SendWmClose(::Display* d, ::Window w);
+// A mapped override-redirect InputOutput window with a black background and an
+// arrow pointer, as saver hosts make theirs; of the screen's default visual unless
+// `visual` is given. Returns once it is viewable.
+::Window MakeHostWindow(::Display* d, int x, int y, int w, int h, const XVisualInfo* visual = nullptr);
 // True when any pixel of the 16 x 16 square at the middle of a width x height
 // window is not black: a frame has been drawn there.
 bool CentreLit(::Display* d, ::Window w, int width, int height);
