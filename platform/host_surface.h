@@ -1,7 +1,7 @@
 // A drawing surface in a window that another program owns (a saver host's
 // window or the root window), with a current GL context. The host owns the
 // window's input, size and life; the surface reports what the host does to it
-// and presents frames. The X11 implementation is x11_host_surface.h; tests use
+// and presents frames. The X11 implementation is x11/x11_host_surface.h; tests use
 // a fake.
 #pragma once
 

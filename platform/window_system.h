@@ -1,9 +1,9 @@
 // The window-system services the renderer program is written against: window
 // classes and windows, a message queue per thread, display modes, the pointer
 // count and GL contexts, in the shape of the classic desktop API the renderer's
-// logic speaks. The X11 implementation is in x11_window_system.h; tests use a
-// fake that records calls and feeds messages, so the renderer's logic runs
-// without a display.
+// logic speaks. Each window system's backend implements it (x11/, wayland/);
+// tests use a fake that records calls and feeds messages, so the renderer's
+// logic runs without a display.
 #pragma once
 
 #include <cstdint>

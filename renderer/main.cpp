@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/stop_signals.h"
-#include "platform/x11_host_surface.h"
-#include "platform/x11_window_system.h"
+#include "platform/x11/x11_host_surface.h"
+#include "platform/x11/x11_window_system.h"
 #include "renderer/host_mode.h"
 #include "renderer/host_options.h"
 #include "renderer/renderer_main.h"

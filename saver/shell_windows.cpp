@@ -1,8 +1,8 @@
 #include "saver/shell_windows.h"
 
-#include "platform/cursor.h"
-#include "platform/display_mode.h"
-#include "platform/window_lookup.h"
+#include "platform/x11/cursor.h"
+#include "platform/x11/display_mode.h"
+#include "platform/x11/window_lookup.h"
 #include "saver/runtime/runtime_error.h"
 #include "saver/runtime/x_display.h"
 

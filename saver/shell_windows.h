@@ -21,7 +21,7 @@ int ShowPointer(bool show);
 bool ClaimSaverInstance();
 
 // Gives back a display mode that a killed renderer left switched (see
-// platform/display_mode.h); nothing when a live renderer still holds it.
+// platform/x11/display_mode.h); nothing when a live renderer still holds it.
 void GiveBackAbandonedDisplayMode();
 
 }  // namespace veltrane

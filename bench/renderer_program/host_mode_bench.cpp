@@ -28,7 +28,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "platform/x11_host_surface.h"
+#include "platform/x11/x11_host_surface.h"
 #include "renderer/host_mode.h"
 
 namespace {

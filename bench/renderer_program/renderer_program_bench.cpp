@@ -31,8 +31,8 @@
 #include <X11/Xutil.h>
 
 #include "platform/stop_signals.h"
-#include "platform/window_lookup.h"
-#include "platform/x11_window_system.h"
+#include "platform/x11/window_lookup.h"
+#include "platform/x11/x11_window_system.h"
 #include "renderer/renderer_main.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 #include "saver/runtime/window_system.h"
 #include "saver/runtime/x_display.h"
 

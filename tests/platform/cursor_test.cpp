@@ -1,6 +1,6 @@
 #include "support/xvfb_session.h"
 
-#include "platform/cursor.h"
+#include "platform/x11/cursor.h"
 
 namespace veltrane::platform {
 namespace {

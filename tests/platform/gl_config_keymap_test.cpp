@@ -3,7 +3,7 @@
 #include <X11/keysym.h>
 
 #include "platform/gl_config.h"
-#include "platform/keymap.h"
+#include "platform/x11/keymap.h"
 
 namespace veltrane::platform {
 namespace {

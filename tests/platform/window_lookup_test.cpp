@@ -10,7 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include "platform/window_lookup.h"
+#include "platform/x11/window_lookup.h"
 
 namespace veltrane::platform {
 namespace {

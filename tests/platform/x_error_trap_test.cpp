@@ -1,6 +1,6 @@
 #include "support/xvfb_session.h"
 
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {

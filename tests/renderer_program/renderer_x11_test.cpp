@@ -21,7 +21,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/scrnsaver.h>
 
-#include "platform/window_message.h"
+#include "platform/x11/window_message.h"
 
 namespace veltrane::testing {
 namespace {

@@ -18,7 +18,7 @@
 #include "saver/runtime/runtime.h"
 // After Qt: it brings in Xlib.
 #include "support/xvfb_session.h"
-#include "platform/window_lookup.h"
+#include "platform/x11/window_lookup.h"
 
 namespace veltrane {
 namespace {

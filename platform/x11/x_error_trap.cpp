@@ -1,4 +1,4 @@
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/window_lookup.h"
+#include "platform/x11/window_lookup.h"
 
 #include <vector>
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {

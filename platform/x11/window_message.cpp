@@ -1,4 +1,4 @@
-#include "platform/window_message.h"
+#include "platform/x11/window_message.h"
 
 namespace veltrane::platform {
 

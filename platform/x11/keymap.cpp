@@ -1,4 +1,4 @@
-#include "platform/keymap.h"
+#include "platform/x11/keymap.h"
 
 #include <X11/keysym.h>
 

@@ -1,4 +1,4 @@
-#include "platform/glx_config_traits.h"
+#include "platform/x11/glx_config_traits.h"
 
 #include <GL/glx.h>
 

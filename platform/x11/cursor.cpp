@@ -1,4 +1,4 @@
-#include "platform/cursor.h"
+#include "platform/x11/cursor.h"
 
 #include <X11/extensions/Xfixes.h>
 

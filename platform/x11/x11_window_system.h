@@ -12,7 +12,7 @@
 
 #include <X11/Xlib.h>
 
-#include "platform/display_mode.h"
+#include "platform/x11/display_mode.h"
 #include "platform/window_system.h"
 
 namespace veltrane::platform {

@@ -1,4 +1,4 @@
-#include "platform/x11_host_surface.h"
+#include "platform/x11/x11_host_surface.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -15,9 +15,9 @@
 #include <X11/Xutil.h>
 
 #include "platform/gl_config.h"
-#include "platform/glx_config_traits.h"
+#include "platform/x11/glx_config_traits.h"
 #include "platform/stop_signals.h"
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {

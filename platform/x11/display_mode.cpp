@@ -1,4 +1,4 @@
-#include "platform/display_mode.h"
+#include "platform/x11/display_mode.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 
 #include <X11/Xatom.h>
 
-#include "platform/x_error_trap.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {

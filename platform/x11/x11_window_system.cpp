@@ -1,4 +1,4 @@
-#include "platform/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -17,13 +17,13 @@
 #include <X11/cursorfont.h>
 #include <X11/extensions/scrnsaver.h>
 
-#include "platform/cursor.h"
+#include "platform/x11/cursor.h"
 #include "platform/gl_config.h"
-#include "platform/glx_config_traits.h"
-#include "platform/keymap.h"
+#include "platform/x11/glx_config_traits.h"
+#include "platform/x11/keymap.h"
 #include "platform/stop_signals.h"
-#include "platform/window_message.h"
-#include "platform/x_error_trap.h"
+#include "platform/x11/window_message.h"
+#include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {
