@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/deps.sh
 BUILD=${VELTRANE_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"
 cd "$BUILD"
 # Tests that need X bring their own Xvfb; never let one reach the user's display.

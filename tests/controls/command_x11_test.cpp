@@ -196,7 +196,9 @@ TEST_F(CommandX11, ThePointerComingBackWithoutMovingIsOverTheButtonAndAClickTher
     SCOPED_TRACE(c.how);
     size_t mark = Log().size();
     PointTo(-30, 12);  // beside the button, then onto it by moving
-    if (clicks > 0) ASSERT_TRUE(WaitForLine("look Selected 3", mark)) << Log();
+    if (clicks > 0) {
+      ASSERT_TRUE(WaitForLine("look Selected 3", mark)) << Log();
+    }
     mark = Log().size();
     PointTo(36, 12);
     ASSERT_TRUE(WaitForLine(clicks == 0 ? "look HighLight 2" : "look HighLightSelect 4", mark)) << Log();
