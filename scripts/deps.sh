@@ -7,6 +7,7 @@ VELTRANE_PACKAGES=(
   build-essential cmake pkg-config
   libx11-dev libgl-dev libglx-mesa0 libgl1-mesa-dri libglu1-mesa-dev
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
+  libxres-dev  # X-Resource: which process made a window that claims to hold the display mode
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
   xsecurelock  # a real saver host for the host-mode test

@@ -6,35 +6,17 @@
 #include <optional>
 
 #include <X11/Xatom.h>
+#include <X11/extensions/XRes.h>
 
+#include "platform/x11/display_record.h"
 #include "platform/x11/x_error_trap.h"
 
 namespace veltrane::platform {
 namespace {
 
-struct CrtcConfig {
-    RRCrtc crtc = 0;
-    RRMode mode = 0;
-    int x = 0, y = 0;
-    Rotation rotation = RR_Rotate_0;
-    std::vector<RROutput> outputs;
-};
-
-struct ScreenSize {
-    int width = 0, height = 0, mmWidth = 0, mmHeight = 0;
-};
-
-// What the first switch found in force, and what the last holder puts back.
-struct Record {
-    CrtcConfig crtc;
-    ScreenSize screen;
-};
-
 // Marks a holder window, so a reused window id of some other program is not
 // taken for a live holder.
 constexpr const char* kHolderMarkAtom = "_VELTRANE_DISPLAY_HOLDER";
-constexpr long kRecordVersion = 1;
-constexpr int kRecordFixedFields = 11;  // version .. output count, then the outputs
 
 // Reading and rewriting the record must not interleave with another renderer's.
 class ServerGrab {
@@ -85,36 +67,11 @@ void WriteLongs(::Display* display, ::Window window, const char* name, ::Atom ty
 }
 
 std::optional<Record> ReadRecord(::Display* display) {
-    const std::vector<long> v = ReadLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL);
-    if (v.size() < kRecordFixedFields || v[0] != kRecordVersion) return std::nullopt;
-    const auto outputs = static_cast<std::size_t>(v[10]);
-    if (v.size() != kRecordFixedFields + outputs) return std::nullopt;
-    Record r;
-    r.crtc.crtc = static_cast<RRCrtc>(v[1]);
-    r.crtc.mode = static_cast<RRMode>(v[2]);
-    r.crtc.x = static_cast<int>(v[3]);
-    r.crtc.y = static_cast<int>(v[4]);
-    r.crtc.rotation = static_cast<Rotation>(v[5]);
-    r.screen = ScreenSize{static_cast<int>(v[6]), static_cast<int>(v[7]), static_cast<int>(v[8]),
-                          static_cast<int>(v[9])};
-    for (std::size_t i = 0; i < outputs; ++i) r.crtc.outputs.push_back(static_cast<RROutput>(v[kRecordFixedFields + i]));
-    return r;
+    return DecodeRecord(ReadLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL));
 }
 
 void WriteRecord(::Display* display, const Record& r) {
-    std::vector<long> v = {kRecordVersion,
-                           static_cast<long>(r.crtc.crtc),
-                           static_cast<long>(r.crtc.mode),
-                           r.crtc.x,
-                           r.crtc.y,
-                           static_cast<long>(r.crtc.rotation),
-                           r.screen.width,
-                           r.screen.height,
-                           r.screen.mmWidth,
-                           r.screen.mmHeight,
-                           static_cast<long>(r.crtc.outputs.size())};
-    for (RROutput o : r.crtc.outputs) v.push_back(static_cast<long>(o));
-    WriteLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL, v);
+    WriteLongs(display, DefaultRootWindow(display), kSavedDisplayAtom, XA_CARDINAL, EncodeRecord(r));
 }
 
 void DeleteRecord(::Display* display) {
@@ -122,10 +79,50 @@ void DeleteRecord(::Display* display) {
     WriteLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW, {});
 }
 
+// True unless the X-Resource extension names another process than `pid` as the
+// client that made `window`. Without the extension, or for a client whose
+// process the server cannot tell (a remote one), the shape check stands alone.
+bool MadeByProcess(::Display* display, ::Window window, long pid) {
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XResQueryExtension(display, &eventBase, &errorBase) || !XResQueryVersion(display, &major, &minor) ||
+        major < 1 || (major == 1 && minor < 2)) {
+        return true;
+    }
+    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* ids = nullptr;
+    if (XResQueryClientIds(display, 1, &spec, &count, &ids) != Success) return true;
+    bool known = false, same = false;
+    for (long i = 0; i < count; ++i) {
+        if (XResGetClientIdType(&ids[i]) != XRES_CLIENT_ID_PID) continue;
+        const pid_t client = XResGetClientPid(&ids[i]);
+        if (client == -1) continue;
+        known = true;
+        same = same || client == pid;
+    }
+    XResClientIdsDestroy(count, ids);
+    return !known || same;
+}
+
+// A live holder is a marked window of the shape MakeHolder gives it, made by the
+// process its mark names. Anything else listed (the root, some other program's
+// window marked by hand, a window the server gave a dead holder's id to) holds nothing.
 bool HolderAlive(::Display* display, ::Window holder) {
+    const ::Window root = DefaultRootWindow(display);
+    if (holder == None || holder == root) return false;
     XErrorTrap trap(display);  // BadWindow: its connection is gone, and the window with it
-    const bool marked = !ReadLongs(display, holder, kHolderMarkAtom, XA_CARDINAL).empty();
-    return marked && !trap.Failed();
+    XWindowAttributes a{};
+    if (!XGetWindowAttributes(display, holder, &a) || a.c_class != InputOnly || a.x != -1 || a.y != -1 ||
+        a.width != 1 || a.height != 1 || !a.override_redirect) {
+        return false;
+    }
+    ::Window treeRoot = None, parent = None, *children = nullptr;
+    unsigned int childCount = 0;
+    const bool tree = XQueryTree(display, holder, &treeRoot, &parent, &children, &childCount) != 0;
+    if (children != nullptr) XFree(children);
+    if (!tree || parent != root || childCount != 0) return false;
+    const std::vector<long> mark = ReadLongs(display, holder, kHolderMarkAtom, XA_CARDINAL);
+    return mark.size() == 1 && !trap.Failed() && MadeByProcess(display, holder, mark[0]);
 }
 
 // The live holders, in order, without `leaving`.
@@ -194,19 +191,65 @@ bool Apply(::Display* display, const CrtcConfig& config, const ScreenSize& targe
     return ok && !trap.Failed();
 }
 
+// What a record is checked against: the screen-size range and every CRTC,
+// output and mode the server has now. The caller holds the server.
+std::optional<ServerState> ReadServerState(::Display* display) {
+    const ::Window root = DefaultRootWindow(display);
+    ServerState state;
+    if (!XRRGetScreenSizeRange(display, root, &state.minWidth, &state.minHeight, &state.maxWidth, &state.maxHeight)) {
+        return std::nullopt;
+    }
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    if (resources == nullptr) return std::nullopt;
+    for (int i = 0; i < resources->nmode; ++i) {
+        const XRRModeInfo& m = resources->modes[i];
+        state.modes.push_back({m.id, static_cast<int>(m.width), static_cast<int>(m.height)});
+    }
+    for (int i = 0; i < resources->ncrtc; ++i) {
+        XRRCrtcInfo* info = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
+        if (info == nullptr) continue;
+        ServerState::Crtc crtc;
+        crtc.config = CrtcConfig{resources->crtcs[i], info->mode, info->x, info->y, info->rotation,
+                                 std::vector<RROutput>(info->outputs, info->outputs + info->noutput)};
+        crtc.rotations = info->rotations;
+        state.crtcs.push_back(std::move(crtc));
+        XRRFreeCrtcInfo(info);
+    }
+    for (int i = 0; i < resources->noutput; ++i) {
+        XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        if (info == nullptr) continue;
+        state.outputs.push_back({resources->outputs[i], std::vector<RRCrtc>(info->crtcs, info->crtcs + info->ncrtc),
+                                 std::vector<RRMode>(info->modes, info->modes + info->nmode)});
+        XRRFreeOutputInfo(info);
+    }
+    XRRFreeScreenResources(resources);
+    return state;
+}
+
+// Under the caller's grab: the record, when it fits the server and the display
+// is still as the switch left it. Anything else is dropped with its holders: a
+// forged or damaged record must not be set, and a stale one would undo what the
+// user chose since.
+std::optional<Record> TrustedRecordLocked(::Display* display) {
+    std::optional<Record> record = ReadRecord(display);
+    if (record) {
+        const std::optional<ServerState> server = ReadServerState(display);
+        if (!server || !RecordFits(*record, *server) || !StillSwitched(*record, *server)) record.reset();
+    }
+    if (!record) DeleteRecord(display);
+    return record;
+}
+
 // Under the caller's grab: gives back a record with no live holder behind it.
 bool RestoreAbandonedLocked(::Display* display) {
-    const std::optional<Record> record = ReadRecord(display);
-    if (!record) {
-        DeleteRecord(display);  // holders of a record that is gone mean nothing
-        return false;
-    }
+    const std::optional<Record> record = TrustedRecordLocked(display);
+    if (!record) return false;
     const std::vector<long> live = LiveHolders(display, 0);
     if (!live.empty()) {
         WriteLongs(display, DefaultRootWindow(display), kDisplayHoldersAtom, XA_WINDOW, live);
         return false;
     }
-    Apply(display, record->crtc, record->screen);
+    Apply(display, record->saved, record->screen);
     DeleteRecord(display);
     return true;
 }
@@ -239,7 +282,7 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
     // A renderer that was killed while it held the mode left its record behind:
     // what it found in force is what the user had, so that comes back first.
     RestoreAbandonedLocked(display);
-    const std::optional<Record> held = ReadRecord(display);  // live holders stand behind it
+    const std::optional<Record> held = TrustedRecordLocked(display);  // live holders stand behind it
 
     XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
     if (resources == nullptr) return false;
@@ -305,12 +348,12 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
 
         if (wanted != 0) {
             Record found;
-            found.crtc.crtc = crtc;
-            found.crtc.mode = crtcInfo->mode;
-            found.crtc.x = crtcInfo->x;
-            found.crtc.y = crtcInfo->y;
-            found.crtc.rotation = crtcInfo->rotation;
-            found.crtc.outputs.assign(crtcInfo->outputs, crtcInfo->outputs + crtcInfo->noutput);
+            found.saved.crtc = crtc;
+            found.saved.mode = crtcInfo->mode;
+            found.saved.x = crtcInfo->x;
+            found.saved.y = crtcInfo->y;
+            found.saved.rotation = crtcInfo->rotation;
+            found.saved.outputs.assign(crtcInfo->outputs, crtcInfo->outputs + crtcInfo->noutput);
             // Xlib's idea of the screen size lags behind RandR; ask the root.
             found.screen.width = DisplayWidth(display, screen);
             found.screen.height = DisplayHeight(display, screen);
@@ -347,16 +390,19 @@ bool DisplayModeSwitch::Enter(::Display* display, int width, int height) {
                 found.screen.height > 0 ? found.screen.mmHeight * target.height / found.screen.height : 0;
 
             // The record goes up before the switch, so a renderer killed in between
-            // still leaves behind what to give back.
-            const Record original = held ? *held : found;
-            if (!held) WriteRecord(display, original);
-            join();
-            CrtcConfig config = found.crtc;
+            // still leaves behind what to give back. It names the switched state too:
+            // only while the display is in it is the record given back.
+            CrtcConfig config = found.saved;
             config.mode = wanted;
+            Record record = held ? *held : found;
+            record.switched = config;
+            WriteRecord(display, record);
+            join();
             ok = Apply(display, config, target);
             if (!ok) {
-                Apply(display, found.crtc, found.screen);
-                if (!held) DeleteRecord(display);
+                Apply(display, found.saved, found.screen);
+                if (held) WriteRecord(display, *held);
+                else DeleteRecord(display);
                 if (holder_ != 0) XDestroyWindow(display, holder_);
                 holder_ = 0;
             }
@@ -377,8 +423,8 @@ void DisplayModeSwitch::Restore() {
         XDestroyWindow(display, holder_);
         holder_ = 0;
         if (others.empty()) {
-            if (const std::optional<Record> record = ReadRecord(display)) {
-                Apply(display, record->crtc, record->screen);
+            if (const std::optional<Record> record = TrustedRecordLocked(display)) {
+                Apply(display, record->saved, record->screen);
             }
             DeleteRecord(display);
         } else {

@@ -12,6 +12,13 @@
 // crashed, and the next look (another renderer starting, the shell reaping a
 // killed renderer, a renderer whose connection was cut) restores the record that
 // no live holder stands behind.
+//
+// Any client can write those properties, and the user may set a mode of their own
+// after a renderer died, so the record also names the state the switch left, and
+// is given back only while its CRTC is still exactly in that state and the
+// record fits the server (display_record.h); otherwise it is dropped. Only
+// windows of the holder's own shape, made by the process their mark names,
+// count as holders; never the root.
 #pragma once
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "support/randr_state.h"
 
-#include <cstring>
+#include <string>
 #include <thread>
 
 namespace veltrane::testing {
@@ -51,28 +51,37 @@ bool WaitForScreenState(::Display* d, const ScreenState& state, std::chrono::mil
   return true;
 }
 
-bool AddRealMode1024x768(::Display* d) {
+std::vector<RRMode> AddRealModes(::Display* d, const std::vector<std::pair<int, int>>& sizes) {
+  std::vector<RRMode> ids;
   const ::Window root = DefaultRootWindow(d);
   XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
-  if (res == nullptr || res->noutput < 1) return false;
-  char name[] = "1024x768";
-  XRRModeInfo info{};
-  info.width = 1024;
-  info.height = 768;
-  info.dotClock = 65000000;
-  info.hSyncStart = 1048;
-  info.hSyncEnd = 1184;
-  info.hTotal = 1344;
-  info.vSyncStart = 771;
-  info.vSyncEnd = 777;
-  info.vTotal = 806;
-  info.name = name;
-  info.nameLength = static_cast<unsigned>(std::strlen(name));
-  const RRMode mode = XRRCreateMode(d, root, &info);
-  XRRAddOutputMode(d, res->outputs[0], mode);
+  if (res == nullptr) return ids;
+  for (const auto& [w, h] : sizes) {
+    if (res->noutput < 1) break;
+    // Plain 60 Hz timings with a blanking margin; Xvfb only needs them consistent.
+    std::string name = std::to_string(w) + "x" + std::to_string(h);
+    XRRModeInfo info{};
+    info.width = static_cast<unsigned>(w);
+    info.height = static_cast<unsigned>(h);
+    info.hSyncStart = info.width + 24;
+    info.hSyncEnd = info.width + 160;
+    info.hTotal = info.width + 320;
+    info.vSyncStart = info.height + 3;
+    info.vSyncEnd = info.height + 9;
+    info.vTotal = info.height + 38;
+    info.dotClock = static_cast<unsigned long>(info.hTotal) * info.vTotal * 60;
+    info.name = name.data();
+    info.nameLength = static_cast<unsigned>(name.size());
+    const RRMode mode = XRRCreateMode(d, root, &info);
+    if (mode == 0) break;
+    XRRAddOutputMode(d, res->outputs[0], mode);
+    ids.push_back(mode);
+  }
   XSync(d, False);
   XRRFreeScreenResources(res);
-  return mode != 0;
+  return ids;
 }
+
+bool AddRealMode1024x768(::Display* d) { return AddRealModes(d, {{1024, 768}}).size() == 1; }
 
 }  // namespace veltrane::testing

@@ -1,8 +1,9 @@
 // The screen's RandR configuration as tests compare it before and after a run,
-// and a real 1024 x 768 mode for Xvfb, so a renderer's switch is a real one.
+// and real modes for Xvfb, so a renderer's switch (and a user's) is a real one.
 #pragma once
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 // gtest before Xlib, as everywhere in the tests.
@@ -28,8 +29,9 @@ ScreenState ReadScreenState(::Display* d);
 bool WaitForScreenState(::Display* d, const ScreenState& state,
                         std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
-// Xvfb offers only its start size; a 1024 x 768 mode added on the test's own
-// connection lives as long as that connection.
+// Xvfb offers only its start size; modes added on the test's own connection to
+// the first output live as long as that connection. The ids in `sizes`' order.
+std::vector<RRMode> AddRealModes(::Display* d, const std::vector<std::pair<int, int>>& sizes);
 bool AddRealMode1024x768(::Display* d);
 
 }  // namespace veltrane::testing
