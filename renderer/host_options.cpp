@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "platform/quoted_text.h"
+
 namespace veltrane {
 namespace {
 
@@ -14,7 +16,7 @@ bool Is(std::string_view arg, std::initializer_list<std::string_view> names) {
     return false;
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) { return platform::QuotedText(text); }
 
 }  // namespace
 

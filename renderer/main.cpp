@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/stop_signals.h"
+#include "platform/x11/display_guard.h"
 #include "platform/x11/x11_host_surface.h"
 #include "platform/x11/x11_window_system.h"
 #include "renderer/host_mode.h"
@@ -17,6 +18,9 @@ namespace {
 
 int RunOwnWindow() {
     using namespace veltrane;
+    // Before anything touches X: gives the display back if we are killed outright.
+    // Released as it goes out of scope, after the window system has restored.
+    platform::DisplayGuard guard = platform::DisplayGuard::Start();
     // Signals first: from the first mode switch on, every way out must restore it.
     const int stopFd = platform::InstallStopSignals();
     // Started by the saver shell: end with it if it is killed.

@@ -8,14 +8,17 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <vector>
 
+#include <GL/gl.h>
 #include <GL/glx.h>
 #include <GL/glxext.h>
 #include <X11/Xutil.h>
 
 #include "platform/gl_config.h"
 #include "platform/x11/glx_config_traits.h"
+#include "platform/quoted_text.h"
 #include "platform/stop_signals.h"
 #include "platform/x11/x_error_trap.h"
 
@@ -80,6 +83,14 @@ GLXFBConfig ChooseConfig(::Display* display, int screen, const PixelFormatReques
 
 }  // namespace
 
+DrawingArea FitDrawingArea(SurfaceSize host, SurfaceSize limit) {
+    DrawingArea area;
+    area.size = SurfaceSize{std::min(host.width, limit.width), std::min(host.height, limit.height)};
+    area.x = (host.width - area.size.width) / 2;
+    area.y = (host.height - area.size.height) / 2;
+    return area;
+}
+
 std::unique_ptr<X11HostSurface> X11HostSurface::Attach(const HostSurfaceSettings& settings,
                                                        const PixelFormatRequest& request, std::string& error) {
     std::unique_ptr<X11HostSurface> surface(new X11HostSurface());
@@ -92,7 +103,7 @@ bool X11HostSurface::Open(const HostSurfaceSettings& settings, const PixelFormat
     stopFd_ = settings.stopFd;
     display_ = XOpenDisplay(nullptr);
     if (display_ == nullptr) {
-        error = std::string("cannot open display \"") + XDisplayName(nullptr) + "\"";
+        error = "cannot open display " + QuotedText(XDisplayName(nullptr));
         return false;
     }
     XSetErrorHandler(IgnoreXError);
@@ -108,7 +119,7 @@ bool X11HostSurface::Open(const HostSurfaceSettings& settings, const PixelFormat
         XSelectInput(display_, host_, StructureNotifyMask);
         const bool known = XGetWindowAttributes(display_, host_, &attributes) != 0;
         if (trap.Failed() || !known) {
-            error = "no window " + Hex(host_) + " on display \"" + DisplayString(display_) + "\"";
+            error = "no window " + Hex(host_) + " on display " + QuotedText(DisplayString(display_));
             host_ = 0;
             return false;
         }
@@ -118,7 +129,6 @@ bool X11HostSurface::Open(const HostSurfaceSettings& settings, const PixelFormat
         return false;
     }
     screen_ = XScreenNumberOfScreen(attributes.screen);
-    size_ = SurfaceSize{attributes.width, attributes.height};
     visible_ = attributes.map_state != IsUnmapped;
 
     int errorBase = 0, eventBase = 0;
@@ -135,40 +145,102 @@ bool X11HostSurface::Open(const HostSurfaceSettings& settings, const PixelFormat
             [hostVisual](const XVisualInfo& v) { return v.visualid == hostVisual && ShowsColoursAsDrawn(v); },
             visual);
     }
-    if (config == nullptr) {
+    const bool visualNeedsChild = config == nullptr;
+    if (visualNeedsChild) {
         config = ChooseConfig(display_, screen_, request, ShowsColoursAsDrawn, visual);
         if (config == nullptr) {
             error = "no double-buffered RGBA OpenGL visual on this screen";
             return false;
         }
-        // A child of the host's size and of a visual GL can draw in, with its own
-        // colormap; no events selected, so input still reaches the host.
-        XErrorTrap trap(display_);
-        childColormap_ = XCreateColormap(display_, host_, visual.visual, AllocNone);
-        XSetWindowAttributes childAttributes{};
-        childAttributes.colormap = childColormap_;
-        childAttributes.background_pixel = 0;
-        childAttributes.border_pixel = 0;
-        child_ = XCreateWindow(display_, host_, 0, 0, static_cast<unsigned>(std::max(size_.width, 1)),
-                               static_cast<unsigned>(std::max(size_.height, 1)), 0, visual.depth, InputOutput,
-                               visual.visual, CWColormap | CWBackPixel | CWBorderPixel, &childAttributes);
-        XMapWindow(display_, child_);
-        if (trap.Failed()) {
-            error = "cannot make a drawing window in " + Hex(host_);
-            return false;
-        }
     }
+    visual_ = visual.visual;
+    depth_ = visual.depth;
 
+    // The driver's limits are read with the context current on a small child, not
+    // on the host window: a driver may fail outright on a window past them. The
+    // child stays as the drawing window where one is needed.
+    if (!MakeChild()) {
+        error = "cannot make a drawing window in " + Hex(host_);
+        return false;
+    }
     XErrorTrap trap(display_);
     GLXContext context = glXCreateNewContext(display_, config, GLX_RGBA_TYPE, nullptr, True);
     context_ = context;
-    if (context == nullptr || trap.Failed() || !glXMakeCurrent(display_, DrawingWindow(), context) ||
-        trap.Failed()) {
+    if (context == nullptr || trap.Failed() || !glXMakeCurrent(display_, child_, context) || trap.Failed()) {
         error = "cannot draw with OpenGL in window " + Hex(host_);
         return false;
     }
-    if (settings.swapControl) SetSwapInterval();
+    ReadDrawingLimits();
+    hostSize_ = SurfaceSize{attributes.width, attributes.height};
+    area_ = FitDrawingArea(hostSize_, limit_);
+    if (!visualNeedsChild && area_.size == hostSize_) {
+        if (!glXMakeCurrent(display_, host_, context) || trap.Failed()) {
+            error = "cannot draw with OpenGL in window " + Hex(host_);
+            return false;
+        }
+        XDestroyWindow(display_, child_);
+        XFreeColormap(display_, childColormap_);
+        child_ = 0;
+        childColormap_ = 0;
+    } else {
+        PlaceChild();
+        XMapWindow(display_, child_);
+    }
+    swapControl_ = settings.swapControl;
+    if (swapControl_) SetSwapInterval();
     return true;
+}
+
+// An unmapped child of the host of the GL configuration's visual, with its own
+// colormap; no events selected, so input still reaches the host.
+bool X11HostSurface::MakeChild() {
+    XErrorTrap trap(display_);
+    childColormap_ = XCreateColormap(display_, host_, visual_, AllocNone);
+    XSetWindowAttributes childAttributes{};
+    childAttributes.colormap = childColormap_;
+    childAttributes.background_pixel = 0;
+    childAttributes.border_pixel = 0;
+    child_ = XCreateWindow(display_, host_, 0, 0, 1, 1, 0, depth_, InputOutput, visual_,
+                           CWColormap | CWBackPixel | CWBorderPixel, &childAttributes);
+    return !trap.Failed();
+}
+
+void X11HostSurface::PlaceChild() {
+    XMoveResizeWindow(display_, child_, area_.x, area_.y, static_cast<unsigned>(std::max(area_.size.width, 1)),
+                      static_cast<unsigned>(std::max(area_.size.height, 1)));
+}
+
+void X11HostSurface::ReadDrawingLimits() {
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    // Window buffers are renderbuffers to the driver; older contexts do not know
+    // the query and leave the value at 0.
+    GLint renderbuffer = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    auto limit = [renderbuffer](GLint dimension) {
+        int value = dimension > 0 ? dimension : std::numeric_limits<int>::max();
+        return renderbuffer > 0 ? std::min(value, static_cast<int>(renderbuffer)) : value;
+    };
+    limit_ = SurfaceSize{limit(viewport[0]), limit(viewport[1])};
+}
+
+void X11HostSurface::FollowHostSize(SurfaceSize hostSize) {
+    hostSize_ = hostSize;
+    area_ = FitDrawingArea(hostSize_, limit_);
+    if (child_ == 0) {
+        if (area_.size == hostSize_) return;
+        // Grown past the limits: from now on the drawing goes to a centred child
+        // of the same visual, which the context can be made current on.
+        if (!MakeChild() || !glXMakeCurrent(display_, child_, static_cast<GLXContext>(context_))) {
+            ended_ = true;  // nothing can be drawn safely any more
+            return;
+        }
+        XMapWindow(display_, child_);
+        if (swapControl_) SetSwapInterval();
+    }
+    PlaceChild();
 }
 
 void X11HostSurface::SetSwapInterval() {
@@ -208,11 +280,7 @@ void X11HostSurface::Translate(const XEvent& event) {
             return;
         case ConfigureNotify:
             if (event.xconfigure.window != host_) return;
-            size_ = SurfaceSize{event.xconfigure.width, event.xconfigure.height};
-            if (child_ != 0) {
-                XResizeWindow(display_, child_, static_cast<unsigned>(std::max(size_.width, 1)),
-                              static_cast<unsigned>(std::max(size_.height, 1)));
-            }
+            FollowHostSize(SurfaceSize{event.xconfigure.width, event.xconfigure.height});
             return;
         case MapNotify:
             if (event.xmap.window == host_) visible_ = true;

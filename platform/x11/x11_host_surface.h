@@ -2,9 +2,12 @@
 // saver host's window or the root window) and draws in it, or, where the
 // window's visual cannot show a double-buffered RGBA GL picture as drawn, in a
 // child window of a visual that can, with its own colormap, covering the window
-// and following its size. Nothing else is touched: the host window's input is
-// not selected, no top-level window is made, the pointer, the display mode and
-// the X screen saver are left alone.
+// and following its size. A window larger than the GL driver can draw (its
+// viewport and renderbuffer limits; X allows 32767 pixels a side) is drawn in a
+// child of at most that size, centred, the rest left to the window's
+// background. Nothing else is touched: the host window's input is not selected,
+// no top-level window is made, the pointer, the display mode and the X screen
+// saver are left alone.
 #pragma once
 
 #include <memory>
@@ -25,6 +28,15 @@ struct HostSurfaceSettings {
     bool swapControl = true;        // ask for swaps synchronised to the display where offered
 };
 
+// Where the drawing area lies in a host window of `host` size when the driver
+// draws at most `limit`: the window itself when it fits, else the largest part
+// that does, centred.
+struct DrawingArea {
+    int x = 0, y = 0;
+    SurfaceSize size;
+};
+DrawingArea FitDrawingArea(SurfaceSize host, SurfaceSize limit);
+
 class X11HostSurface final : public HostSurface {
 public:
     // Opens the display ($DISPLAY), attaches and makes a GL context current.
@@ -39,7 +51,8 @@ public:
     void Update() override;
     bool Ended() const override { return ended_; }
     bool Visible() const override { return visible_; }
-    SurfaceSize Size() const override { return size_; }
+    // The drawn part: the window's size, or less where the driver's limits are.
+    SurfaceSize Size() const override { return area_.size; }
     void WaitUntil(Clock::time_point deadline) override;
     Clock::time_point Now() override { return Clock::now(); }
     std::int64_t CalendarSeconds() override;
@@ -59,18 +72,29 @@ private:
     bool Open(const HostSurfaceSettings& settings, const PixelFormatRequest& request, std::string& error);
     void SetSwapInterval();
     void Translate(const XEvent& event);
+    bool MakeChild();
+    void PlaceChild();
+    void ReadDrawingLimits();
+    // The host's size changed: a window grown past the limits moves the drawing
+    // into a centred child; an existing child follows.
+    void FollowHostSize(SurfaceSize hostSize);
 
     ::Display* display_ = nullptr;
     ::Window host_ = 0;
     ::Window child_ = 0;
     ::Colormap childColormap_ = 0;
+    Visual* visual_ = nullptr;  // of the GL configuration, for a child window
+    int depth_ = 0;
     void* context_ = nullptr;  // GLXContext
     int screen_ = 0;
     int stopFd_ = -1;
     bool ended_ = false;
     bool visible_ = true;
+    bool swapControl_ = true;
     bool swapSynchronised_ = false;
-    SurfaceSize size_;
+    SurfaceSize hostSize_;
+    SurfaceSize limit_;  // the largest area the driver draws
+    DrawingArea area_;
 };
 
 }  // namespace veltrane::platform

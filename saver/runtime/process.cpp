@@ -26,6 +26,8 @@ namespace veltrane::vb {
 
 namespace {
 
+constexpr int kChildLifelineFd = 3;
+
 struct Started {
   pid_t pid = -1;
   int lifeline = -1;  // our (write) end of the child's lifeline
@@ -111,15 +113,15 @@ bool WaitFor(Started& p, std::chrono::steady_clock::time_point deadline) {
 pid_t StartProgram(const std::string& path, const std::vector<std::string>& environment) {
   if (path.empty()) throw RuntimeError(kErrFileNotFound);
 
-  // The lifeline: the child gets the read end under its own number, we keep the
-  // write end to ourselves (close-on-exec, so no other program holds it open).
+  // The lifeline: the child gets the read end as descriptor 3, we keep the write
+  // end to ourselves (close-on-exec, so no other program holds it open).
   int lifeline[2] = {-1, -1};
   const bool haveLifeline = pipe2(lifeline, O_CLOEXEC) == 0;
   std::vector<std::string> env = environment;
   std::erase_if(env, [](const std::string& e) {
     return e.rfind(std::string(platform::kShellLifelineVariable) + "=", 0) == 0;
   });
-  if (haveLifeline) env.push_back(std::string(platform::kShellLifelineVariable) + "=" + std::to_string(lifeline[0]));
+  if (haveLifeline) env.push_back(std::string(platform::kShellLifelineVariable) + "=" + std::to_string(kChildLifelineFd));
   std::vector<char*> envp;
   envp.reserve(env.size() + 1);
   for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
@@ -140,8 +142,10 @@ pid_t StartProgram(const std::string& path, const std::vector<std::string>& envi
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  // dup2 onto itself clears close-on-exec for the child alone.
-  if (haveLifeline) posix_spawn_file_actions_adddup2(&actions, lifeline[0], lifeline[0]);
+  // The child gets 0-2, its lifeline and nothing else: descriptors the shell
+  // inherited from its own parent without close-on-exec are not passed on.
+  if (haveLifeline) posix_spawn_file_actions_adddup2(&actions, lifeline[0], kChildLifelineFd);
+  posix_spawn_file_actions_addclosefrom_np(&actions, haveLifeline ? kChildLifelineFd + 1 : kChildLifelineFd);
   pid_t pid = -1;
   int rc = posix_spawn(&pid, path.c_str(), &actions, &attr, argv, envp.data());
   posix_spawn_file_actions_destroy(&actions);

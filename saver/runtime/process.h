@@ -20,7 +20,7 @@ namespace veltrane::vb {
 inline constexpr int kWindowNormalFocus = 1;
 
 // Starts `path` as a new process with argv = { path } and the environment the
-// shell was started with. `windowStyle` is the window the program should show
+// shell was started with. It inherits descriptors 0-2 and its lifeline only. `windowStyle` is the window the program should show
 // (1: normal, with focus); X programs decide their own windows, so it is not
 // passed on. Returns the process id; raises run-time error 53 (file not found)
 // or 75 (path/file access error) when the file cannot be started.

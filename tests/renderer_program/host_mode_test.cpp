@@ -2,6 +2,7 @@
 // parser on tables of command lines, the loop on a fake surface with a fake clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -66,13 +67,20 @@ TEST(HostOptions, UnusableCommandLinesAreOneLineErrors) {
         {{"-root"}, "junk"},              {{"-display"}, nullptr},           {{"-visual"}, nullptr},
         {{"-bogus"}, nullptr},            {{"root"}, nullptr},               {{"--"}, nullptr},
         {{"-delay", "10000"}, nullptr},
+        // Control characters in the value are escaped, so the message stays one line.
+        {{"-window-id", "5\n"}, nullptr}, {{"-frob\r\nVeltrane.dll: forged"}, nullptr},
+        {{"-root"}, "5\n\x1b[2J"},      {{"-window-id", "\xc2\x85""5"}, nullptr},
     };
     for (const auto& [args, env] : cases) {
         SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
         const HostOptionsResult r = ParseHostOptions(args, env);
         EXPECT_FALSE(r.options.has_value());
         EXPECT_FALSE(r.error.empty());
-        EXPECT_EQ(r.error.find('\n'), std::string::npos);
+        const bool control = std::any_of(r.error.begin(), r.error.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+        EXPECT_FALSE(control) << r.error;
+        EXPECT_EQ(r.error.find("\xc2\x85"), std::string::npos) << r.error;
     }
 }
 

@@ -320,6 +320,29 @@ TEST(HostWindows, AVisualWithoutPlainRgbGetsAChildWindowThatFollowsTheSize) {
     }
 }
 
+// Host windows past what the GL driver can draw (X allows 32767 pixels a side):
+// the field is drawn in the centre, at most the driver's limits, and the rest of
+// the window is left to its background. Each window's centre sits at the
+// screen's centre, so the screen shows the drawn middle.
+TEST(HostWindows, AWindowPastTheGlLimitsIsDrawnInItsCentreWithoutACrash) {
+    XvfbSession s(kScreen);
+    VELTRANE_REQUIRE_XVFB(s);
+    const std::pair<int, int> sizes[] = {{32767, 32767}, {32767, 1024}};
+    for (const auto& [width, height] : sizes) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        const ::Window host = MakeHostWindow(s.display(), 640 - width / 2, 512 - height / 2, width, height);
+        const pid_t pid = s.Start({kRenderer, "-window-id", Hex(host)});
+        const Light light = WaitForLight(s, WindowInfo{0, 0, 0, 1280, 1024, true}, [&](const Light& l) {
+            siginfo_t ended{};  // a crash ends the wait early, leaving the status to collect
+            return Centred(l) || (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                  ended.si_pid == pid);
+        }, 120s);
+        EXPECT_TRUE(Centred(light)) << "lit " << light.share << " centre " << light.cx << "," << light.cy;
+        ExpectSignalEndsIt(pid, SIGTERM, false);
+        XDestroyWindow(s.display(), host);
+    }
+}
+
 // Unusable arguments: one line on stderr naming the program, exit code 1.
 TEST(HostWindows, UnusableArgumentsEndWithAOneLineMessageAndOne) {
     XvfbSession s(kScreen);
@@ -332,6 +355,7 @@ TEST(HostWindows, UnusableArgumentsEndWithAOneLineMessageAndOne) {
         {{"-window-id", "0xZZ"}, ""}, {{"-window-id", "12abc"}, ""}, {{"-window-id", Hex(gone)}, ""},
         {{"-window-id"}, ""}, {{"-window-id", "99999999999999999999"}, ""}, {{"-frobnicate"}, ""},
         {{"-root"}, "XSCREENSAVER_WINDOW=" + std::to_string(gone)}, {{"-root"}, "DISPLAY=:9999"},
+        {{"-window-id", "5\n"}, ""}, {{"-display", ":9999\nVeltrane.dll: forged", "-root"}, ""},
     };
     for (const auto& [args, env] : cases) {
         std::vector<std::string> argv{kRenderer};

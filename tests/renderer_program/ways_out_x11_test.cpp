@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <tuple>
 #include <thread>
@@ -137,6 +138,57 @@ TEST(RendererWaysOut, OverlappingAndKilledRenderersLeaveTheOriginalMode) {
       ExpectEndsWithZero(n, "renderer after a killed one");
     }
     EXPECT_TRUE(x.BackToOriginal());
+  }
+}
+
+// Gone, or a zombie its new parent has not reaped yet.
+bool Gone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const auto close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+// A renderer started alone, with no shell to look after it, and killed outright
+// leaves nothing of its own clean-up: its guard gives the display back. However
+// the renderer ends, its guard ends with it; signals meant for the renderer's
+// group (a Ctrl-C) or sent to the guard itself do not end the guard first.
+TEST(RendererWaysOut, ALoneRendererKilledOutrightGivesTheModeBackAndLeavesNothingRunning) {
+  enum class End { Kill, SignalGuardThenKill, GroupInterrupt, Terminate, Escape, WindowClosed };
+  const std::pair<const char*, End> cases[] = {
+      {"SIGKILL", End::Kill},           {"guard signalled, then SIGKILL", End::SignalGuardThenKill},
+      {"Ctrl-C to the group", End::GroupInterrupt}, {"SIGTERM", End::Terminate},
+      {"Escape", End::Escape},          {"WM_DELETE_WINDOW", End::WindowClosed},
+  };
+  SwitchingServer x;
+  ASSERT_TRUE(x.ready);
+  for (const auto& [name, end] : cases) {
+    SCOPED_TRACE(name);
+    ::Window w = 0;
+    const pid_t pid = x.StartRenderer(&w);
+    ASSERT_NE(w, 0u);
+    ASSERT_TRUE(x.Switched());
+    const std::vector<pid_t> guards = ChildrenOf(pid);
+    EXPECT_EQ(guards.size(), 1u) << "the renderer should have exactly its guard as a child";
+    const bool killed = end == End::Kill || end == End::SignalGuardThenKill;
+    if (end == End::SignalGuardThenKill) {
+      for (pid_t guard : guards)
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) kill(guard, signal);
+    }
+    if (killed) kill(pid, SIGKILL);
+    else if (end == End::GroupInterrupt) kill(-pid, SIGINT);
+    else if (end == End::Terminate) kill(pid, SIGTERM);
+    else if (end == End::Escape) x.s.Key("Escape", true);
+    else x.s.SendClose(w);
+    const auto status = WaitProcess(pid, 15s);
+    if (end == End::Escape) x.s.Key("Escape", false);
+    if (!status) KillProcess(pid);
+    ASSERT_TRUE(status.has_value()) << "still running";
+    EXPECT_EQ(status->exited ? -1 : status->signal, killed ? SIGKILL : -1);
+    EXPECT_EQ(status->code, 0);
+    EXPECT_TRUE(WaitForScreenState(x.s.display(), x.original, 15s)) << "the display stayed switched";
+    for (pid_t guard : guards) EXPECT_TRUE(WaitUntil([&] { return Gone(guard); }, 15s)) << "the guard outlived it";
   }
 }
 

@@ -1,7 +1,9 @@
 // Veltrane.scr with the real renderer Veltrane.dll, on private Xvfb servers.
 #include "shell_test_support.h"
 
+#include <map>
 #include <optional>
+#include <set>
 
 namespace veltrane {
 namespace {
@@ -16,10 +18,11 @@ struct RunningSaver {
 
 // Starts `Veltrane.scr /s` and waits until the cover and the renderer's window
 // are up, with a bridge for the shell's first look.
-std::optional<RunningSaver> StartSaver(XvfbSession& s, std::string& why) {
+std::optional<RunningSaver> StartSaver(XvfbSession& s, std::string& why,
+                                       const std::vector<std::string>& command = {kScr, "/s"}) {
   Bridge bridge(s);
   RunningSaver r;
-  r.shell = s.Start({kScr, "/s"});
+  r.shell = s.Start(command);
   r.cover = s.WaitForWindow("Lumora_Main", 20s);
   r.rendererWindow = s.WaitForWindow("Lumora_VC", 20s);  // mapped: the renderer's, not the bridge
   bridge.Close();
@@ -85,6 +88,46 @@ TEST(Shell, TheSaverEndsWhenTheRendererIsKilled) {
   kill(children[0], SIGKILL);
   ExpectEndsWithCodeZero(shell, 10s, "shell after the renderer was killed");
   EXPECT_TRUE(PointerShown(s, 300, 300));
+}
+
+// What each open descriptor of a process refers to.
+std::map<int, std::string> OpenFiles(pid_t pid) {
+  std::map<int, std::string> files;
+  const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(entry.path(), error);
+    if (!error) files[std::stoi(entry.path().filename().string())] = target.string();
+  }
+  return files;
+}
+
+// Descriptors the shell's own parent left open are not passed on to the
+// renderer; its lifeline, a pipe shared with the shell, is.
+TEST(Shell, TheRendererGetsItsLifelineAndNoDescriptorOfTheShellsParent) {
+  REQUIRE_RENDERER();
+  XvfbSession s({1024, 768, 24, false});
+  VELTRANE_REQUIRE_XVFB(s);
+  const std::string marker = testing::MakeTempDir("inherited") + "/marker";
+  std::ofstream(marker) << "x";
+  std::string why;
+  auto saver = StartSaver(s, why, {"/bin/sh", "-c", R"(exec 5<"$1" 6<"$1" 7<"$1" 9<"$1" && exec "$0" /s)", kScr, marker});
+  ASSERT_TRUE(saver) << why;
+  const auto children = ChildrenOf(saver->shell);
+  ASSERT_EQ(children.size(), 1u);
+  const auto shellFiles = OpenFiles(saver->shell), rendererFiles = OpenFiles(children[0]);
+  for (int fd : {5, 6, 7, 9}) EXPECT_EQ(shellFiles.count(fd) ? shellFiles.at(fd) : "", marker) << "shell fd " << fd;
+  std::set<std::string> shellPipes;
+  for (const auto& [fd, file] : shellFiles)
+    if (file.starts_with("pipe:")) shellPipes.insert(file);
+  int lifelines = 0;
+  for (const auto& [fd, file] : rendererFiles) {
+    EXPECT_NE(file, marker) << "the renderer holds the shell's parent's descriptor " << fd;
+    lifelines += fd > 2 && shellPipes.count(file) ? 1 : 0;  // 0-2 may be a pipe of the test's
+  }
+  EXPECT_EQ(lifelines, 1) << "the renderer should hold its lifeline";
+  kill(saver->shell, SIGTERM);
+  ExpectEndsWithCodeZero(saver->shell, 10s, "shell");
 }
 
 }  // namespace
