@@ -5,7 +5,6 @@
 
 #include <wayland-client.h>
 
-#include "viewporter-client-protocol.h"
 
 namespace veltrane::platform {
 
@@ -27,38 +26,28 @@ wl_buffer* CreateBlackBuffer(wl_shm* shm, std::int32_t width, std::int32_t heigh
 
 BlackCover::BlackCover(WaylandGlobals& globals, wl_output* output) : globals_(globals) {
     surface_ = wl_compositor_create_surface(globals.compositor());
-    if (globals.viewporter() != nullptr) viewport_ = wp_viewporter_get_viewport(globals.viewporter(), surface_);
     role_ = std::make_unique<SurfaceRole>(globals, surface_, RoleSettings{RoleKind::Cover, output, "", ""}, *this);
     wl_surface_commit(surface_);
 }
 
 BlackCover::~BlackCover() {
     role_.reset();
-    if (viewport_ != nullptr) wp_viewport_destroy(viewport_);
     wl_surface_destroy(surface_);
     if (buffer_ != nullptr) wl_buffer_destroy(buffer_);
 }
 
 void BlackCover::Configured(std::int32_t width, std::int32_t height) {
-    if (width <= 0 || height <= 0) {
-        width = 1;
-        height = 1;
-    }
-    const std::int32_t bufferWidth = viewport_ != nullptr ? 1 : width;
-    const std::int32_t bufferHeight = viewport_ != nullptr ? 1 : height;
-    wl_buffer* old = nullptr;
-    if (buffer_ == nullptr || bufferWidth != bufferWidth_ || bufferHeight != bufferHeight_) {
-        old = buffer_;
-        buffer_ = CreateBlackBuffer(globals_.shm(), bufferWidth, bufferHeight);
-        bufferWidth_ = bufferWidth;
-        bufferHeight_ = bufferHeight;
-    }
+    if (width <= 0 || height <= 0) return;  // a cover has no size of its own
+    if (buffer_ != nullptr && width == bufferWidth_ && height == bufferHeight_) return;
+    wl_buffer* old = buffer_;
+    buffer_ = CreateBlackBuffer(globals_.shm(), width, height);
+    bufferWidth_ = width;
+    bufferHeight_ = height;
     if (buffer_ != nullptr) {
-        if (viewport_ != nullptr) wp_viewport_set_destination(viewport_, width, height);
         wl_surface_attach(surface_, buffer_, 0, 0);
         wl_surface_damage(surface_, 0, 0, width, height);
-        wl_surface_commit(surface_);
     }
+    wl_surface_commit(surface_);
     // The old buffer goes once the surface has been given the new one.
     if (old != nullptr) wl_buffer_destroy(old);
 }

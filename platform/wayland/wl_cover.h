@@ -1,6 +1,7 @@
 // A black surface over one output, so no output shows the desktop beside the
-// full-screen surface: one black pixel scaled to the output where the
-// compositor can scale, else a black buffer of the output's size.
+// full-screen surface. Its buffer has the output's size: a tiny buffer scaled
+// up leaves the last rows uncovered on software compositors, whose fixed-point
+// scale overshoots a one-pixel source.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,6 @@
 
 struct wl_buffer;
 struct wl_surface;
-struct wp_viewport;
 
 namespace veltrane::platform {
 
@@ -33,7 +33,6 @@ public:
 private:
     WaylandGlobals& globals_;
     wl_surface* surface_ = nullptr;
-    wp_viewport* viewport_ = nullptr;
     std::unique_ptr<SurfaceRole> role_;
     wl_buffer* buffer_ = nullptr;
     std::int32_t bufferWidth_ = 0, bufferHeight_ = 0;
