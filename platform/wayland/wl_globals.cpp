@@ -131,7 +131,8 @@ void WaylandGlobals::GlobalRemove(void* data, wl_registry*, std::uint32_t name) 
         }
         return;
     }
-    auto seat = std::find_if(self->seats_.begin(), self->seats_.end(), [name](const Seat& s) { return s.name == name; });
+    auto seat =
+        std::find_if(self->seats_.begin(), self->seats_.end(), [name](const Seat& s) { return s.name == name; });
     if (seat != self->seats_.end()) {
         if (self->seatListener_ != nullptr) self->seatListener_->SeatRemoved(name);
         wl_seat_destroy(seat->seat);

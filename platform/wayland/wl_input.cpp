@@ -12,6 +12,22 @@ namespace veltrane::platform {
 namespace {
 constexpr std::uint32_t kEvdevEscape = 1;  // KEY_ESC
 constexpr int kCursorSize = 24;
+
+// Before version 3 of the seat a pointer or keyboard can only be dropped on our side.
+void Release(wl_pointer* pointer) {
+    if (wl_pointer_get_version(pointer) >= WL_POINTER_RELEASE_SINCE_VERSION) {
+        wl_pointer_release(pointer);
+    } else {
+        wl_pointer_destroy(pointer);
+    }
+}
+void Release(wl_keyboard* keyboard) {
+    if (wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION) {
+        wl_keyboard_release(keyboard);
+    } else {
+        wl_keyboard_destroy(keyboard);
+    }
+}
 }  // namespace
 
 struct WaylandInput::Seat {
@@ -57,7 +73,9 @@ struct InputEvents {
         // a new keyboard object learns of a press only here.
         const auto* pressed = static_cast<const std::uint32_t*>(keys->data);
         const std::size_t count = keys->size / sizeof(std::uint32_t);
-        if (std::find(pressed, pressed + count, kEvdevEscape) != pressed + count) seat->owner->keys_.EscapeKey(surface, true);
+        if (std::find(pressed, pressed + count, kEvdevEscape) != pressed + count) {
+            seat->owner->keys_.EscapeKey(surface, true);
+        }
     }
     static void KeyboardLeave(void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
         static_cast<Seat*>(data)->keyboardFocus = nullptr;
@@ -88,7 +106,7 @@ struct InputEvents {
             seat->pointer = wl_seat_get_pointer(wlSeat);
             wl_pointer_add_listener(seat->pointer, &pointerListener, seat);
         } else if (!hasPointer && seat->pointer != nullptr) {
-            wl_pointer_release(seat->pointer);
+            Release(seat->pointer);
             seat->pointer = nullptr;
             seat->pointerOver = nullptr;
         }
@@ -96,7 +114,7 @@ struct InputEvents {
             seat->keyboard = wl_seat_get_keyboard(wlSeat);
             wl_keyboard_add_listener(seat->keyboard, &keyboardListener, seat);
         } else if (!hasKeyboard && seat->keyboard != nullptr) {
-            wl_keyboard_release(seat->keyboard);
+            Release(seat->keyboard);
             seat->keyboard = nullptr;
             seat->keyboardFocus = nullptr;
         }
@@ -125,8 +143,8 @@ void WaylandInput::SeatRemoved(std::uint32_t name) {
     auto it = std::find_if(seats_.begin(), seats_.end(), [name](const auto& s) { return s->name == name; });
     if (it == seats_.end()) return;
     Seat& seat = **it;
-    if (seat.pointer != nullptr) wl_pointer_release(seat.pointer);
-    if (seat.keyboard != nullptr) wl_keyboard_release(seat.keyboard);
+    if (seat.pointer != nullptr) Release(seat.pointer);
+    if (seat.keyboard != nullptr) Release(seat.keyboard);
     if (seat.cursorSurface != nullptr) wl_surface_destroy(seat.cursorSurface);
     seats_.erase(it);
 }
@@ -152,8 +170,8 @@ void WaylandInput::ApplyCursor(Seat& seat) {
     wl_buffer* buffer = wl_cursor_image_get_buffer(image);
     if (buffer == nullptr) return;
     if (seat.cursorSurface == nullptr) seat.cursorSurface = wl_compositor_create_surface(globals_.compositor());
-    wl_pointer_set_cursor(seat.pointer, seat.enterSerial, seat.cursorSurface, static_cast<std::int32_t>(image->hotspot_x),
-                          static_cast<std::int32_t>(image->hotspot_y));
+    wl_pointer_set_cursor(seat.pointer, seat.enterSerial, seat.cursorSurface,
+                          static_cast<std::int32_t>(image->hotspot_x), static_cast<std::int32_t>(image->hotspot_y));
     wl_surface_attach(seat.cursorSurface, buffer, 0, 0);
     wl_surface_damage(seat.cursorSurface, 0, 0, static_cast<std::int32_t>(image->width),
                       static_cast<std::int32_t>(image->height));

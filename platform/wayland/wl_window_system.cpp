@@ -393,7 +393,7 @@ void WaylandWindowSystem::Pump(bool wait) {
         }
         unsent = true;
     }
-    const bool sleep = wait && dispatched == 0 && queue_.empty();
+    const bool sleep = wait && dispatched == 0;
     pollfd fds[2] = {{wl_display_get_fd(display), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0},
                      {stopFd_, POLLIN, 0}};
     // An interrupted poll returns too: the caller looks again and waits again if need be.

@@ -77,7 +77,8 @@ private:
     void Enqueue(WindowHandle hWnd, std::uint32_t message, WParam wParam, LParam lParam);
     // Sends what is buffered, reads and dispatches what the compositor sent and
     // takes stop signals; with `wait`, first sleeps until either has something
-    // when nothing was dispatched yet. A lost connection ends the program.
+    // when nothing was dispatched yet (callers wait only with an empty queue or
+    // for a state the queue does not hold). A lost connection ends the program.
     void Pump(bool wait);
     void TakeStopRequests();
     void Configured(Window& window, std::int32_t width, std::int32_t height);
