@@ -88,7 +88,6 @@ std::optional<int> RunWaylandSaver(int argc, char** argv) {
     return 1;
   }
   if (kind != platform::SessionKind::Wayland) return std::nullopt;
-  vb::SetCommandLine(argc, argv);
 
   // A second saver ends silently, before the renderer check, as with a cover on screen.
   const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");

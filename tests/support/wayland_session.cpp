@@ -383,10 +383,6 @@ Picture SwaySession::Capture(const std::string& output) {
 
 void SwaySession::Key(const std::string& name, bool press) { Run({"wtype", press ? "-P" : "-p", name}); }
 
-void SwaySession::TapKey(const std::string& name, std::chrono::milliseconds hold) {
-  Run({"wtype", "-P", name, "-s", std::to_string(hold.count()), "-p", name});
-}
-
 std::vector<OutputInfo> SwaySession::Outputs() {
   std::string text;
   if (Run({"swaymsg", "-r", "-t", "get_outputs"}, &text).code != 0) return {};

@@ -41,7 +41,7 @@ struct XvfbOptions {
   int height = 768;
   int depth = 24;
   bool windowManager = false;
-  std::vector<std::string> extraArgs;  // more server options, e.g. {"-extension", "GLX"}
+  std::vector<std::string> extraArgs{};  // more server options, e.g. {"-extension", "GLX"}
 };
 
 struct WindowInfo {
