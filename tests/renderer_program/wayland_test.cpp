@@ -39,14 +39,12 @@ TEST_P(RendererOnSway, CoversEveryOutputAndEndsCleanly) {
 }
 
 TEST(RendererOnSwayEnd, LostConnectionEndsItWithZero) {
-  std::optional<pid_t> renderer;
-  {
-    SwaySession s;
-    VELTRANE_REQUIRE_WAYLAND(s, "sway");
-    renderer = s.Start({s.Stage(kRenderer)});
-    ASSERT_TRUE(WaitUntil([&] { return Covered(s.Capture(s.outputNames().front())); }, 30s, 100ms));
-  }  // sway ends here
-  const std::optional<ExitStatus> end = WaitProcess(*renderer, 10s);
+  SwaySession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "sway");
+  const pid_t renderer = s.Start({s.Stage(kRenderer)});
+  ASSERT_TRUE(WaitUntil([&] { return Covered(s.Capture(s.outputNames().front())); }, 30s, 100ms));
+  s.EndCompositor();
+  const std::optional<ExitStatus> end = WaitProcess(renderer, 10s);
   ASSERT_TRUE(end.has_value()) << "still running without its compositor";
   EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
 }

@@ -231,11 +231,15 @@ WaylandSession::WaylandSession() {
   }
 }
 
+void WaylandSession::EndCompositor() {
+  if (compositor_ <= 0) return;
+  kill(compositor_, SIGTERM);
+  if (!WaitProcess(compositor_, 5s)) KillProcess(compositor_);
+  compositor_ = -1;
+}
+
 WaylandSession::~WaylandSession() {
-  if (compositor_ > 0) {
-    kill(compositor_, SIGTERM);
-    if (!WaitProcess(compositor_, 5s)) KillProcess(compositor_);
-  }
+  EndCompositor();
   // Whatever still runs in the session (helpers the compositor started, a
   // renderer a test left behind) goes with it.
   for (pid_t pid : SessionProcesses()) kill(pid, SIGKILL);

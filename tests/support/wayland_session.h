@@ -70,6 +70,9 @@ class WaylandSession {
   // compositor and the helpers it started itself).
   std::vector<pid_t> Clients() const;
 
+  // Ends the compositor alone: its clients lose their connection.
+  void EndCompositor();
+
   virtual Picture Capture(const std::string& output) = 0;
   const std::vector<std::string>& outputNames() const { return outputNames_; }
 
