@@ -42,7 +42,7 @@ int ClaimSaverLock(const std::string& path) {
   return fd;
 }
 
-// The design's message box where an X server is reachable (Xwayland), else one line.
+// The message box where an X server is reachable (Xwayland), else one line on stderr.
 void TellRendererMissing(int argc, char** argv) {
   if (vb::XDisplay() != nullptr) {
     vb::Application app(argc, argv);
