@@ -65,7 +65,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${VELTRANE_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VELTRANE_MAINTAINER})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "particle-field screen saver for X11")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "particle-field screen saver for X11 and Wayland")
 set(CPACK_PACKAGE_DESCRIPTION "\
 Veltrane fills the screen with 5000 glowing rings that stream out of the
 centre of the screen toward the viewer in one shared tint, while the whole
@@ -75,7 +75,12 @@ The saver shell Veltrane.scr takes the usual screen-saver switches (full
 screen, preview in a host window, configuration dialog); the renderer runs
 full screen or inside the window of a saver host such as XScreenSaver,
 mate-screensaver, xfce4-screensaver or XSecureLock. It also works as the
-locker command of xss-lock or xautolock.")
+locker command of xss-lock or xautolock.
+
+In Wayland sessions it is started by an idle daemon such as swayidle or
+hypridle and covers every output on compositors with the wlr layer shell
+(sway and other wlroots compositors, KWin, Hyprland, niri, COSMIC); elsewhere
+it runs full screen.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${VELTRANE_DEB_RELEASE})
@@ -84,6 +89,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELTRANE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Wayland client and EGL libraries come through shlibdeps like the X ones.
 # The GL drivers (llvmpipe where there is no GPU), the fonts the dialog's
 # lettering is laid out in, and the opener of the dialog's link.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, fonts-dejavu-core, fonts-ipafont-gothic, xdg-utils")

@@ -1,12 +1,16 @@
 // Veltrane.dll: the renderer program. Without arguments it runs its own
-// full-screen window; saver hosts start it with -root or -window-id to draw in
-// their window instead (host_options.h).
+// full-screen window, on the session's Wayland compositor when there is one and
+// on X11 otherwise; saver hosts start it with -root or -window-id to draw in
+// their window instead (host_options.h), always on X11.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/session_kind.h"
 #include "platform/stop_signals.h"
+#include "platform/wayland/wl_window_system.h"
 #include "platform/x11/display_guard.h"
 #include "platform/x11/x11_host_surface.h"
 #include "platform/x11/x11_window_system.h"
@@ -35,6 +39,36 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+// The own window on a Wayland compositor; nullopt when none answers and the
+// run goes on X11 instead (unless Wayland was asked for by name).
+std::optional<int> RunOwnWindowOnWayland(bool forced) {
+    using namespace veltrane;
+    const int stopFd = platform::InstallStopSignals();
+    platform::WatchShellLifeline();
+    platform::WaylandConnectError error;
+    std::unique_ptr<platform::WaylandWindowSystem> windowSystem =
+        platform::WaylandWindowSystem::Connect(RendererPixelFormat(kRendererColorBits), stopFd, error);
+    if (!windowSystem) {
+        if (!error.connected && !forced) return std::nullopt;
+        return Fail(error.reason);
+    }
+    UseRendererServices(windowSystem.get(), &RealRendererScene());
+    return RunRenderer(0);
+}
+
+// The full-screen run, on the window system of the session.
+int RunFullScreen() {
+    using namespace veltrane;
+    std::string error;
+    const platform::SessionKind kind = platform::DetectSessionKind(error);
+    if (!error.empty()) return Fail(error);
+    if (kind == platform::SessionKind::Wayland) {
+        const bool forced = platform::ForcedSessionKind(std::getenv(platform::kBackendVariable), error).has_value();
+        if (const std::optional<int> code = RunOwnWindowOnWayland(forced)) return *code;
+    }
+    return RunOwnWindow();
+}
+
 int RunInHostWindow(const veltrane::HostOptions& options) {
     using namespace veltrane;
     platform::HostSurfaceSettings settings;
@@ -53,7 +87,7 @@ int RunInHostWindow(const veltrane::HostOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace veltrane;
-    if (argc <= 1) return RunOwnWindow();
+    if (argc <= 1) return RunFullScreen();
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const HostOptionsResult parsed = ParseHostOptions(args, std::getenv("XSCREENSAVER_WINDOW"));
@@ -64,6 +98,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.displayName.empty()) setenv("DISPLAY", options.displayName.c_str(), 1);
-    if (options.target == DrawTarget::OwnWindow) return RunOwnWindow();
+    if (options.target == DrawTarget::OwnWindow) {
+        // -display names an X display: that run is X11's.
+        return options.displayName.empty() ? RunFullScreen() : RunOwnWindow();
+    }
     return RunInHostWindow(options);
 }

@@ -9,6 +9,8 @@ VELTRANE_PACKAGES=(
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
   libxres-dev  # X-Resource: which process made a window that claims to hold the display mode
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
+  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0  # the renderer's Wayland backend
+  sway swaybg grim wtype weston xwayland  # private headless compositors for the Wayland tests and pictures
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
   xsecurelock  # a real saver host for the host-mode test
   dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus

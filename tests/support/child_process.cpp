@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <grp.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,13 +19,11 @@
 namespace veltrane::testing {
 
 pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                   const std::string& stdoutPath) {
+                   const std::string& stdoutPath, const std::optional<RunAs>& user, const std::string& cwd) {
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     setpgid(0, 0);
-    // Nothing a test starts outlives the test process.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
     for (const auto& kv : env) {
       auto eq = kv.find('=');
       std::string name = kv.substr(0, eq);
@@ -40,6 +39,11 @@ pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::
         close(fd);
       }
     }
+    if (user && (setgroups(0, nullptr) != 0 || setgid(user->gid) != 0 || setuid(user->uid) != 0)) _exit(126);
+    // Nothing a test starts outlives the test process (set after the user
+    // changes, which clears it).
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
     int devnull = open("/dev/null", O_RDONLY);
     if (devnull >= 0) dup2(devnull, 0);
     std::vector<char*> args;
@@ -78,10 +82,11 @@ void KillProcess(pid_t pid) {
 }
 
 ExitStatus RunProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                      std::chrono::milliseconds timeout, std::string* output) {
+                      std::chrono::milliseconds timeout, std::string* output, const std::optional<RunAs>& user,
+                      const std::string& cwd) {
   std::string outPath;
   if (output) outPath = MakeTempDir("run") + "/out.txt";
-  pid_t pid = StartProcess(argv, env, outPath);
+  pid_t pid = StartProcess(argv, env, outPath, user, cwd);
   auto st = WaitProcess(pid, timeout);
   if (!st) {
     KillProcess(pid);

@@ -17,10 +17,21 @@ struct ExitStatus {
   int signal = 0;         // the signal when not exited
 };
 
-// Starts argv[0] with the given environment additions ("NAME=value"; "NAME=" unsets).
+// Another user to run a program as (a test run as root starts sway and its
+// clients as an unprivileged user, since sway refuses to run as root).
+struct RunAs {
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+// Starts argv[0] with the given environment additions ("NAME=value"; "NAME=" unsets),
+// as `user` when given and in the folder `cwd` when not empty. The output file is
+// opened before the user changes, so it may lie where only the test can write.
 pid_t StartProcess(const std::vector<std::string>& argv,
                    const std::vector<std::string>& env = {},
-                   const std::string& stdoutPath = "");
+                   const std::string& stdoutPath = "",
+                   const std::optional<RunAs>& user = std::nullopt,
+                   const std::string& cwd = "");
 
 // Waits up to `timeout` for the child; nullopt if it is still running.
 std::optional<ExitStatus> WaitProcess(pid_t pid, std::chrono::milliseconds timeout);
@@ -32,7 +43,9 @@ void KillProcess(pid_t pid);
 ExitStatus RunProcess(const std::vector<std::string>& argv,
                       const std::vector<std::string>& env = {},
                       std::chrono::milliseconds timeout = std::chrono::seconds(20),
-                      std::string* output = nullptr);
+                      std::string* output = nullptr,
+                      const std::optional<RunAs>& user = std::nullopt,
+                      const std::string& cwd = "");
 
 // The processes whose parent is `parent` (read from /proc).
 std::vector<pid_t> ChildrenOf(pid_t parent);

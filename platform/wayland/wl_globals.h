@@ -1,0 +1,94 @@
+// The connection to the compositor and the globals the renderer's surfaces
+// need, bound from the registry. Outputs come and go while the program runs;
+// the owner hears of both through OutputListener.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_shm;
+struct wl_seat;
+struct wl_output;
+struct xdg_wm_base;
+struct zwlr_layer_shell_v1;
+struct wp_viewporter;
+struct zwp_idle_inhibit_manager_v1;
+
+namespace veltrane::platform {
+
+struct WaylandOutput {
+    std::uint32_t name = 0;  // the registry's name for it
+    wl_output* output = nullptr;
+};
+
+class OutputListener {
+public:
+    virtual ~OutputListener() = default;
+    virtual void OutputAdded(const WaylandOutput& output) = 0;
+    // Called before the output's proxy is released.
+    virtual void OutputRemoved(const WaylandOutput& output) = 0;
+};
+
+class SeatListener {
+public:
+    virtual ~SeatListener() = default;
+    virtual void SeatAdded(std::uint32_t name, wl_seat* seat) = 0;
+    virtual void SeatRemoved(std::uint32_t name) = 0;
+};
+
+class WaylandGlobals {
+public:
+    // Connects to the compositor WAYLAND_DISPLAY names (wayland-0 when unset);
+    // nullptr when none answers.
+    static std::unique_ptr<WaylandGlobals> Connect();
+    ~WaylandGlobals();
+    WaylandGlobals(const WaylandGlobals&) = delete;
+    WaylandGlobals& operator=(const WaylandGlobals&) = delete;
+
+    // Binds what the compositor offers, in one round trip. Empty when the
+    // compositor is usable, else why not.
+    std::string Bind();
+
+    void SetListeners(OutputListener* outputs, SeatListener* seats);
+
+    wl_display* display() const { return display_; }
+    wl_compositor* compositor() const { return compositor_; }
+    wl_shm* shm() const { return shm_; }
+    xdg_wm_base* wmBase() const { return wmBase_; }
+    zwlr_layer_shell_v1* layerShell() const { return layerShell_; }
+    wp_viewporter* viewporter() const { return viewporter_; }
+    zwp_idle_inhibit_manager_v1* idleInhibitManager() const { return idleInhibitManager_; }
+    const std::vector<WaylandOutput>& outputs() const { return outputs_; }
+    const WaylandOutput* FindOutput(const wl_output* output) const;
+
+private:
+    struct Seat {
+        std::uint32_t name = 0;
+        wl_seat* seat = nullptr;
+    };
+
+    explicit WaylandGlobals(wl_display* display) : display_(display) {}
+    static void Global(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
+                       std::uint32_t version);
+    static void GlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
+
+    wl_display* display_ = nullptr;
+    wl_registry* registry_ = nullptr;
+    wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
+    xdg_wm_base* wmBase_ = nullptr;
+    zwlr_layer_shell_v1* layerShell_ = nullptr;
+    wp_viewporter* viewporter_ = nullptr;
+    zwp_idle_inhibit_manager_v1* idleInhibitManager_ = nullptr;
+    std::vector<WaylandOutput> outputs_;
+    std::vector<Seat> seats_;
+    OutputListener* outputListener_ = nullptr;
+    SeatListener* seatListener_ = nullptr;
+};
+
+}  // namespace veltrane::platform

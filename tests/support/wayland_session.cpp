@@ -1,0 +1,465 @@
+#include "support/wayland_session.h"
+
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+namespace veltrane::testing {
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A binary PPM (P6, 8 bits), as grim writes it and convert makes of a PNG.
+Picture ReadPpm(const std::string& path) {
+  const std::string data = ReadFile(path);
+  std::size_t at = 0;
+  auto token = [&]() {
+    for (;;) {
+      while (at < data.size() && std::isspace(static_cast<unsigned char>(data[at]))) ++at;
+      if (at < data.size() && data[at] == '#') {
+        while (at < data.size() && data[at] != '\n') ++at;
+        continue;
+      }
+      break;
+    }
+    const std::size_t start = at;
+    while (at < data.size() && !std::isspace(static_cast<unsigned char>(data[at]))) ++at;
+    return data.substr(start, at - start);
+  };
+  Picture p;
+  if (token() != "P6") return p;
+  const int width = std::atoi(token().c_str()), height = std::atoi(token().c_str());
+  if (std::atoi(token().c_str()) != 255 || width <= 0 || height <= 0) return p;
+  ++at;  // the one blank before the samples
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  if (data.size() < at + count * 3) return p;
+  p.width = width;
+  p.height = height;
+  p.pixels.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto* s = reinterpret_cast<const unsigned char*>(data.data() + at + i * 3);
+    p.pixels[i] = Rgb{s[0], s[1], s[2]};
+  }
+  return p;
+}
+
+// Just enough JSON for swaymsg's answers: values, objects and arrays.
+struct Json {
+  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> members;
+  const Json& operator[](const std::string& key) const {
+    static const Json none;
+    for (const auto& [k, v] : members)
+      if (k == key) return v;
+    return none;
+  }
+  int Int() const { return kind == kNumber ? static_cast<int>(number) : 0; }
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(const std::string& s) : s_(s) {}
+  Json Read() {
+    Json v = Value();
+    Blank();
+    if (at_ != s_.size()) throw std::runtime_error("trailing text");
+    return v;
+  }
+
+ private:
+  void Blank() {
+    while (at_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[at_]))) ++at_;
+  }
+  char Next() {
+    Blank();
+    if (at_ >= s_.size()) throw std::runtime_error("cut short");
+    return s_[at_];
+  }
+  void Expect(char c) {
+    if (Next() != c) throw std::runtime_error(std::string("expected ") + c);
+    ++at_;
+  }
+  std::string Text() {
+    Expect('"');
+    std::string out;
+    while (at_ < s_.size() && s_[at_] != '"') {
+      char c = s_[at_++];
+      if (c == '\\' && at_ < s_.size()) {
+        c = s_[at_++];
+        if (c == 'u') {  // kept as a mark: no name we look at needs it decoded
+          at_ += 4;
+          c = '?';
+        } else if (c == 'n') {
+          c = '\n';
+        } else if (c == 't') {
+          c = '\t';
+        }
+      }
+      out += c;
+    }
+    Expect('"');
+    return out;
+  }
+  Json Value() {
+    Json v;
+    const char c = Next();
+    if (c == '{') {
+      v.kind = Json::kObject;
+      ++at_;
+      if (Next() == '}') return ++at_, v;
+      for (;;) {
+        std::string key = Text();
+        Expect(':');
+        v.members.emplace_back(std::move(key), Value());
+        if (Next() == '}') return ++at_, v;
+        Expect(',');
+      }
+    }
+    if (c == '[') {
+      v.kind = Json::kArray;
+      ++at_;
+      if (Next() == ']') return ++at_, v;
+      for (;;) {
+        v.items.push_back(Value());
+        if (Next() == ']') return ++at_, v;
+        Expect(',');
+      }
+    }
+    if (c == '"') {
+      v.kind = Json::kString;
+      v.text = Text();
+      return v;
+    }
+    for (const char* word : {"true", "false", "null"}) {
+      if (s_.compare(at_, std::strlen(word), word) == 0) {
+        at_ += std::strlen(word);
+        v.kind = word[0] == 'n' ? Json::kNull : Json::kBool;
+        return v;
+      }
+    }
+    std::size_t used = 0;
+    v.number = std::stod(s_.substr(at_, 32), &used);
+    at_ += used;
+    v.kind = Json::kNumber;
+    return v;
+  }
+  const std::string& s_;
+  std::size_t at_ = 0;
+};
+
+// The leaves of sway's tree that are windows: containers with no children.
+void CollectViews(const Json& node, std::vector<std::string>& views) {
+  const std::string& type = node["type"].text;
+  if ((type == "con" || type == "floating_con") && node["nodes"].items.empty() &&
+      node["floating_nodes"].items.empty()) {
+    const Json& appId = node["app_id"];
+    views.push_back(appId.kind == Json::kString ? appId.text : node["name"].text);
+  }
+  for (const char* list : {"nodes", "floating_nodes"})
+    for (const Json& child : node[list].items) CollectViews(child, views);
+}
+
+std::string Tail(const std::string& text, std::size_t n = 600) {
+  return text.size() > n ? text.substr(text.size() - n) : text;
+}
+
+}  // namespace
+
+bool Covered(const Picture& p) {
+  if (p.empty()) return false;
+  for (auto [x, y] : {std::pair{0, 0}, {p.width - 1, 0}, {0, p.height - 1}, {p.width - 1, p.height - 1}})
+    if (p.at(x, y) == kDesktopColour) return false;
+  std::size_t desktop = 0;
+  for (const Rgb& c : p.pixels) desktop += c == kDesktopColour;
+  return desktop * 1000 < p.pixels.size();
+}
+
+bool MiddleLit(const Picture& p) {
+  for (int y = p.height / 2 - 16; y < p.height / 2 + 16; ++y)
+    for (int x = p.width / 2 - 16; x < p.width / 2 + 16; ++x)
+      if (x >= 0 && y >= 0 && x < p.width && y < p.height && p.at(x, y).sum() > 30 && !(p.at(x, y) == kDesktopColour))
+        return true;
+  return false;
+}
+
+bool ProgramInstalled(const std::string& name) {
+  return RunProcess({"sh", "-c", "command -v \"$0\" >/dev/null", name}).code == 0;
+}
+
+WaylandSession::WaylandSession() {
+  // Out of the build tree: a checkout in a private folder is out of the session
+  // user's reach.
+  char templ[] = "/tmp/veltrane-wl-XXXXXX";
+  if (!mkdtemp(templ)) throw std::runtime_error("mkdtemp failed");
+  dir_ = templ;
+  runtime_ = dir_ + "/run";
+  programs_ = dir_ + "/bin";
+  if (geteuid() == 0) {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) throw std::runtime_error("no user \"nobody\" to run the compositor as");
+    user_ = RunAs{nobody->pw_uid, nobody->pw_gid};
+  }
+  for (const std::string& d : {dir_, runtime_, programs_, dir_ + "/home", dir_ + "/home/.config",
+                               dir_ + "/home/.cache", dir_ + "/home/.local", dir_ + "/home/.local/share",
+                               dir_ + "/home/.local/state"}) {
+    mkdir(d.c_str(), 0700);
+    chmod(d.c_str(), d == programs_ ? 0755 : 0700);
+    if (user_ && chown(d.c_str(), user_->uid, user_->gid) != 0) throw std::runtime_error("chown failed");
+  }
+}
+
+void WaylandSession::EndCompositor() {
+  if (compositor_ <= 0) return;
+  kill(compositor_, SIGTERM);
+  if (!WaitProcess(compositor_, 5s)) KillProcess(compositor_);
+  compositor_ = -1;
+}
+
+WaylandSession::~WaylandSession() {
+  EndCompositor();
+  // Whatever still runs in the session (helpers the compositor started, a
+  // renderer a test left behind) goes with it.
+  for (pid_t pid : SessionProcesses()) kill(pid, SIGKILL);
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+std::vector<std::string> WaylandSession::env() const {
+  const std::string home = dir_ + "/home";
+  return {"WAYLAND_DISPLAY=" + socket_, "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + home,
+          "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
+          "XDG_DATA_HOME=" + home + "/.local/share", "XDG_STATE_HOME=" + home + "/.local/state",
+          "DISPLAY=", "WAYLAND_SOCKET=", "SWAYSOCK=", "VELTRANE_BACKEND=",
+          "DBUS_SESSION_BUS_ADDRESS=disabled:"};
+}
+
+std::string WaylandSession::Stage(const std::string& program, const std::string& name) {
+  const std::string target = programs_ + "/" + (name.empty() ? fs::path(program).filename().string() : name);
+  fs::copy_file(program, target, fs::copy_options::overwrite_existing);
+  chmod(target.c_str(), 0755);
+  return target;
+}
+
+std::string WaylandSession::StageScript(const std::string& name, const std::string& text) {
+  const std::string target = programs_ + "/" + name;
+  std::ofstream(target) << text;
+  chmod(target.c_str(), 0755);
+  return target;
+}
+
+pid_t WaylandSession::Start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                            const std::string& outputPath) {
+  std::vector<std::string> e = env();
+  e.insert(e.end(), extraEnv.begin(), extraEnv.end());
+  return StartProcess(argv, e, outputPath, user_, dir_);
+}
+
+ExitStatus WaylandSession::Run(const std::vector<std::string>& argv, std::string* output,
+                               std::chrono::milliseconds timeout, const std::string& cwd) {
+  return RunProcess(argv, env(), timeout, output, user_, cwd.empty() ? dir_ : cwd);
+}
+
+std::vector<pid_t> WaylandSession::SessionProcesses() const {
+  std::vector<pid_t> pids;
+  const std::string marker = "XDG_RUNTIME_DIR=" + runtime_ + '\0';
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (ReadFile(entry.path() / "environ").find(marker) != std::string::npos) pids.push_back(std::stoi(name));
+  }
+  return pids;
+}
+
+std::vector<pid_t> WaylandSession::Clients() const {
+  std::vector<pid_t> clients = SessionProcesses();
+  std::erase_if(clients, [&](pid_t pid) { return std::find(helpers_.begin(), helpers_.end(), pid) != helpers_.end(); });
+  return clients;
+}
+
+void WaylandSession::MarkReady() { helpers_ = SessionProcesses(); }
+
+void WaylandSession::Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                            const std::string& socket) {
+  const std::string log = dir_ + "/compositor.log";
+  compositor_ = StartProcess(argv, env, log, user_, dir_);
+  std::optional<ExitStatus> ended;
+  WaitUntil(
+      [&] {
+        if ((ended = WaitProcess(compositor_, 0ms))) return true;
+        for (const auto& entry : fs::directory_iterator(runtime_)) {
+          const std::string name = entry.path().filename();
+          const bool wanted = socket.empty() ? name.rfind("wayland-", 0) == 0 : name == socket;
+          if (wanted && entry.is_socket()) socket_ = name;
+        }
+        return !socket_.empty();
+      },
+      20s, 20ms);
+  if (ended) compositor_ = -1;
+  if (!ok()) {
+    why_ = argv[0] + (ended ? " ended" : " made no socket") + ":\n" + Tail(ReadFile(log));
+    socket_.clear();
+  }
+}
+
+// ---- sway ----
+
+SwaySession::SwaySession(const WaylandOptions& options) {
+  std::ostringstream config;
+  config << "xwayland disable\n";
+  for (int i = 1; i <= options.outputs; ++i) {
+    outputNames_.push_back("HEADLESS-" + std::to_string(i));
+    config << "output HEADLESS-" << i << " mode " << options.width << 'x' << options.height << " position "
+           << (i - 1) * options.width << " 0\n";
+  }
+  config << "output * bg #336699 solid_color\n";
+  std::ofstream(dir_ + "/sway.conf") << config.str();
+
+  std::vector<std::string> e = WaylandSession::env();
+  e.insert(e.end(), {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1",
+                     "WLR_HEADLESS_OUTPUTS=" + std::to_string(options.outputs), "WAYLAND_DISPLAY="});
+  // sway names its socket itself: the first free wayland-N of the private runtime folder.
+  Launch({"sway", "-c", dir_ + "/sway.conf"}, e, "");
+  if (!ok()) return;
+  WaitUntil(
+      [&] {
+        for (const auto& entry : fs::directory_iterator(runtime_))
+          if (entry.path().filename().string().rfind("sway-ipc.", 0) == 0) ipc_ = entry.path();
+        return !ipc_.empty();
+      },
+      10s, 20ms);
+  // Ready once every output has its mode and shows the desktop.
+  const bool ready = WaitUntil(
+      [&] {
+        const std::vector<OutputInfo> outputs = Outputs();
+        if (outputs.size() != outputNames_.size()) return false;
+        for (const OutputInfo& o : outputs) {
+          if (o.width != options.width || o.height != options.height) return false;
+          const Picture p = Capture(o.name);
+          if (p.empty() || !(p.at(p.width / 2, p.height / 2) == kDesktopColour)) return false;
+        }
+        return true;
+      },
+      20s, 50ms);
+  MarkReady();
+  if (!ready) {
+    why_ = "sway's outputs did not come up as configured:\n" + Tail(ReadFile(dir_ + "/compositor.log"));
+    socket_.clear();
+  }
+}
+
+std::vector<std::string> SwaySession::env() const {
+  std::vector<std::string> e = WaylandSession::env();
+  e.push_back("SWAYSOCK=" + ipc_);
+  return e;
+}
+
+Picture SwaySession::Capture(const std::string& output) {
+  static int count = 0;
+  const std::string file = dir_ + "/shot-" + std::to_string(++count) + ".ppm";
+  Picture p;
+  if (Run({"grim", "-t", "ppm", "-o", output, file}).code == 0) p = ReadPpm(file);
+  std::remove(file.c_str());
+  return p;
+}
+
+void SwaySession::Key(const std::string& name, bool press) { Run({"wtype", press ? "-P" : "-p", name}); }
+
+std::vector<OutputInfo> SwaySession::Outputs() {
+  std::string text;
+  if (Run({"swaymsg", "-r", "-t", "get_outputs"}, &text).code != 0) return {};
+  std::vector<OutputInfo> outputs;
+  try {
+    for (const Json& o : JsonReader(text).Read().items) {
+      const Json& rect = o["rect"];
+      const Json& mode = o["current_mode"];
+      outputs.push_back({o["name"].text, rect["x"].Int(), rect["y"].Int(), mode["width"].Int(), mode["height"].Int()});
+    }
+  } catch (const std::exception&) {
+    return {};
+  }
+  return outputs;
+}
+
+std::vector<std::string> SwaySession::Views() {
+  std::string text;
+  if (Run({"swaymsg", "-r", "-t", "get_tree"}, &text).code != 0) return {"(no answer from swaymsg)"};
+  std::vector<std::string> views;
+  try {
+    CollectViews(JsonReader(text).Read(), views);
+  } catch (const std::exception& e) {
+    return {std::string("(unreadable tree: ") + e.what() + ")"};
+  }
+  return views;
+}
+
+// ---- weston ----
+
+WestonSession::WestonSession(const WaylandOptions& options) {
+  outputNames_.push_back("headless");
+  std::ofstream(dir_ + "/weston.ini") << "[core]\nidle-time=0\n"
+                                         "[shell]\nbackground-color=0xff336699\nbackground-image=/nonexistent\n"
+                                         "panel-position=none\nlocking=false\nanimation=none\n"
+                                         "startup-animation=none\n";
+  std::vector<std::string> e = WaylandSession::env();
+  e.push_back("WAYLAND_DISPLAY=");
+  Launch({"weston", "--config=" + dir_ + "/weston.ini", "--backend=headless-backend.so", "--use-pixman", "--debug",
+          "--width=" + std::to_string(options.width), "--height=" + std::to_string(options.height),
+          "--socket=veltrane-wl"},
+         e, "veltrane-wl");
+  if (!ok()) return;
+  if (!WaitUntil(
+          [&] {
+            const Picture p = Capture();
+            return !p.empty() && p.at(p.width / 2, p.height / 2) == kDesktopColour;
+          },
+          20s, 50ms)) {
+    why_ = "weston did not show its desktop:\n" + Tail(ReadFile(dir_ + "/compositor.log"));
+    socket_.clear();
+  }
+  MarkReady();
+}
+
+Picture WestonSession::Capture(const std::string&) {
+  // weston-screenshooter writes its PNG into the folder it runs in.
+  static int count = 0;
+  const std::string folder = dir_ + "/shot-" + std::to_string(++count);
+  mkdir(folder.c_str(), 0700);
+  if (user_ && chown(folder.c_str(), user_->uid, user_->gid) != 0) return {};
+  Picture p;
+  if (Run({"weston-screenshooter"}, nullptr, 20s, folder).code == 0) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      if (entry.path().extension() != ".png") continue;
+      const std::string ppm = folder + "/shot.ppm";
+      if (RunProcess({"convert", entry.path(), "-depth", "8", ppm}).code == 0) p = ReadPpm(ppm);
+      break;
+    }
+  }
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+  return p;
+}
+
+}  // namespace veltrane::testing
