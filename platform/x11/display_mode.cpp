@@ -88,10 +88,10 @@ bool MadeByProcess(::Display* display, ::Window window, long pid) {
         major < 1 || (major == 1 && minor < 2)) {
         return true;
     }
-    XResClientIdSpec spec{window, XRES_CLIENT_ID_PID_MASK};
+    XResClientIdSpec client{window, XRES_CLIENT_ID_PID_MASK};
     long count = 0;
     XResClientIdValue* ids = nullptr;
-    if (XResQueryClientIds(display, 1, &spec, &count, &ids) != Success) return true;
+    if (XResQueryClientIds(display, 1, &client, &count, &ids) != Success) return true;
     bool known = false, same = false;
     for (long i = 0; i < count; ++i) {
         if (XResGetClientIdType(&ids[i]) != XRES_CLIENT_ID_PID) continue;

@@ -1,14 +1,14 @@
-// Veltrane.scr /s in a Wayland session, on a private headless sway: with the real
-// renderer it covers every output and ends with it; of shells started together one
-// runs, and its claim ends with it; a missing renderer is named on stderr.
+// Veltrane.scr /s in a Wayland session, on a private headless sway: of shells
+// started together one runs, and its claim ends with it; a missing renderer is
+// named on stderr. (Its run with the real renderer is in the renderer's Wayland
+// tests, in one table with the renderer alone.)
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
-#include "support/wayland_saver_checks.h"
+#include "support/wayland_session.h"
 
 namespace veltrane {
 namespace {
@@ -17,31 +17,6 @@ using namespace std::chrono_literals;
 using namespace testing;
 
 const std::string kScr = std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr";
-const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
-
-struct Case {
-  int outputs;
-  Ending ending;
-};
-
-class ShellOnSway : public ::testing::TestWithParam<Case> {};
-INSTANTIATE_TEST_SUITE_P(Wayland, ShellOnSway,
-                         ::testing::Values(Case{1, Ending::HeldEscape}, Case{2, Ending::HeldEscape},
-                                           Case{1, Ending::Sigterm}, Case{2, Ending::Sigterm}),
-                         [](const auto& info) {
-                           return std::to_string(info.param.outputs) + "Outputs" +
-                                  (info.param.ending == Ending::HeldEscape ? "Escape" : "Sigterm");
-                         });
-
-TEST_P(ShellOnSway, CoversEveryOutputAndEndsWithTheRenderer) {
-  SwaySession s({GetParam().outputs, 800, 600});
-  VELTRANE_REQUIRE_WAYLAND(s, "sway");
-  const std::string scr = s.Stage(kScr);
-  s.Stage(kRenderer);
-  const std::vector<OutputInfo> modes = s.Outputs();
-  const pid_t shell = s.Start({scr, "/s"});
-  ExpectSaverRun(s, shell, modes, GetParam().ending);
-}
 
 // Lines in the file each stand-in renderer appends its pid to.
 std::vector<pid_t> Started(const std::string& file) {

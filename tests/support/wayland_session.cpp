@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
-#include <cstring>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -27,159 +25,6 @@ std::string ReadFile(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// A binary PPM (P6, 8 bits), as grim writes it and convert makes of a PNG.
-Picture ReadPpm(const std::string& path) {
-  const std::string data = ReadFile(path);
-  std::size_t at = 0;
-  auto token = [&]() {
-    for (;;) {
-      while (at < data.size() && std::isspace(static_cast<unsigned char>(data[at]))) ++at;
-      if (at < data.size() && data[at] == '#') {
-        while (at < data.size() && data[at] != '\n') ++at;
-        continue;
-      }
-      break;
-    }
-    const std::size_t start = at;
-    while (at < data.size() && !std::isspace(static_cast<unsigned char>(data[at]))) ++at;
-    return data.substr(start, at - start);
-  };
-  Picture p;
-  if (token() != "P6") return p;
-  const int width = std::atoi(token().c_str()), height = std::atoi(token().c_str());
-  if (std::atoi(token().c_str()) != 255 || width <= 0 || height <= 0) return p;
-  ++at;  // the one blank before the samples
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  if (data.size() < at + count * 3) return p;
-  p.width = width;
-  p.height = height;
-  p.pixels.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto* s = reinterpret_cast<const unsigned char*>(data.data() + at + i * 3);
-    p.pixels[i] = Rgb{s[0], s[1], s[2]};
-  }
-  return p;
-}
-
-// Just enough JSON for swaymsg's answers: values, objects and arrays.
-struct Json {
-  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
-  double number = 0;
-  std::string text;
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> members;
-  const Json& operator[](const std::string& key) const {
-    static const Json none;
-    for (const auto& [k, v] : members)
-      if (k == key) return v;
-    return none;
-  }
-  int Int() const { return kind == kNumber ? static_cast<int>(number) : 0; }
-};
-
-class JsonReader {
- public:
-  explicit JsonReader(const std::string& s) : s_(s) {}
-  Json Read() {
-    Json v = Value();
-    Blank();
-    if (at_ != s_.size()) throw std::runtime_error("trailing text");
-    return v;
-  }
-
- private:
-  void Blank() {
-    while (at_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[at_]))) ++at_;
-  }
-  char Next() {
-    Blank();
-    if (at_ >= s_.size()) throw std::runtime_error("cut short");
-    return s_[at_];
-  }
-  void Expect(char c) {
-    if (Next() != c) throw std::runtime_error(std::string("expected ") + c);
-    ++at_;
-  }
-  std::string Text() {
-    Expect('"');
-    std::string out;
-    while (at_ < s_.size() && s_[at_] != '"') {
-      char c = s_[at_++];
-      if (c == '\\' && at_ < s_.size()) {
-        c = s_[at_++];
-        if (c == 'u') {  // kept as a mark: no name we look at needs it decoded
-          at_ += 4;
-          c = '?';
-        } else if (c == 'n') {
-          c = '\n';
-        } else if (c == 't') {
-          c = '\t';
-        }
-      }
-      out += c;
-    }
-    Expect('"');
-    return out;
-  }
-  Json Value() {
-    Json v;
-    const char c = Next();
-    if (c == '{') {
-      v.kind = Json::kObject;
-      ++at_;
-      if (Next() == '}') return ++at_, v;
-      for (;;) {
-        std::string key = Text();
-        Expect(':');
-        v.members.emplace_back(std::move(key), Value());
-        if (Next() == '}') return ++at_, v;
-        Expect(',');
-      }
-    }
-    if (c == '[') {
-      v.kind = Json::kArray;
-      ++at_;
-      if (Next() == ']') return ++at_, v;
-      for (;;) {
-        v.items.push_back(Value());
-        if (Next() == ']') return ++at_, v;
-        Expect(',');
-      }
-    }
-    if (c == '"') {
-      v.kind = Json::kString;
-      v.text = Text();
-      return v;
-    }
-    for (const char* word : {"true", "false", "null"}) {
-      if (s_.compare(at_, std::strlen(word), word) == 0) {
-        at_ += std::strlen(word);
-        v.kind = word[0] == 'n' ? Json::kNull : Json::kBool;
-        return v;
-      }
-    }
-    std::size_t used = 0;
-    v.number = std::stod(s_.substr(at_, 32), &used);
-    at_ += used;
-    v.kind = Json::kNumber;
-    return v;
-  }
-  const std::string& s_;
-  std::size_t at_ = 0;
-};
-
-// The leaves of sway's tree that are windows: containers with no children.
-void CollectViews(const Json& node, std::vector<std::string>& views) {
-  const std::string& type = node["type"].text;
-  if ((type == "con" || type == "floating_con") && node["nodes"].items.empty() &&
-      node["floating_nodes"].items.empty()) {
-    const Json& appId = node["app_id"];
-    views.push_back(appId.kind == Json::kString ? appId.text : node["name"].text);
-  }
-  for (const char* list : {"nodes", "floating_nodes"})
-    for (const Json& child : node[list].items) CollectViews(child, views);
 }
 
 std::string Tail(const std::string& text, std::size_t n = 600) {
@@ -380,39 +225,43 @@ Picture SwaySession::Capture(const std::string& output) {
   static int count = 0;
   const std::string file = dir_ + "/shot-" + std::to_string(++count) + ".ppm";
   Picture p;
-  if (Run({"grim", "-t", "ppm", "-o", output, file}).code == 0) p = ReadPpm(file);
+  if (Run({"grim", "-t", "ppm", "-o", output, file}).code == 0) p = Picture::LoadPpm(file);
   std::remove(file.c_str());
   return p;
 }
 
 void SwaySession::Key(const std::string& name, bool press) { Run({"wtype", press ? "-P" : "-p", name}); }
 
-std::vector<OutputInfo> SwaySession::Outputs() {
+// swaymsg's answer to `type`, run through the jq `filter`, one line per result.
+std::vector<std::string> SwaySession::Query(const std::string& type, const std::string& filter) {
   std::string text;
-  if (Run({"swaymsg", "-r", "-t", "get_outputs"}, &text).code != 0) return {};
+  const std::string answer = PathFor("answer.json");
+  if (Run({"sh", "-c", "swaymsg -r -t \"$0\" > \"$1\" && jq -r \"$2\" \"$1\"", type, answer, filter}, &text).code != 0) {
+    return {"(no answer: " + text + ")"};
+  }
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<OutputInfo> SwaySession::Outputs() {
   std::vector<OutputInfo> outputs;
-  try {
-    for (const Json& o : JsonReader(text).Read().items) {
-      const Json& rect = o["rect"];
-      const Json& mode = o["current_mode"];
-      outputs.push_back({o["name"].text, rect["x"].Int(), rect["y"].Int(), mode["width"].Int(), mode["height"].Int()});
-    }
-  } catch (const std::exception&) {
-    return {};
+  for (const std::string& line :
+       Query("get_outputs", R"jq(.[] | "\(.name) \(.rect.x) \(.rect.y) \(.current_mode.width) \(.current_mode.height)")jq")) {
+    OutputInfo o;
+    std::istringstream fields(line);
+    if (!(fields >> o.name >> o.x >> o.y >> o.width >> o.height)) return {};
+    outputs.push_back(o);
   }
   return outputs;
 }
 
+// Windows are the containers of sway's tree with no containers inside.
 std::vector<std::string> SwaySession::Views() {
-  std::string text;
-  if (Run({"swaymsg", "-r", "-t", "get_tree"}, &text).code != 0) return {"(no answer from swaymsg)"};
-  std::vector<std::string> views;
-  try {
-    CollectViews(JsonReader(text).Read(), views);
-  } catch (const std::exception& e) {
-    return {std::string("(unreadable tree: ") + e.what() + ")"};
-  }
-  return views;
+  return Query("get_tree", R"jq(.. | objects | select(.type == "con" or .type == "floating_con")
+                                | select((.nodes | length) == 0 and (.floating_nodes | length) == 0)
+                                | (.app_id // .name // "?"))jq");
 }
 
 // ---- weston ----
@@ -453,7 +302,7 @@ Picture WestonSession::Capture(const std::string&) {
     for (const auto& entry : fs::directory_iterator(folder)) {
       if (entry.path().extension() != ".png") continue;
       const std::string ppm = folder + "/shot.ppm";
-      if (RunProcess({"convert", entry.path(), "-depth", "8", ppm}).code == 0) p = ReadPpm(ppm);
+      if (RunProcess({"convert", entry.path(), "-depth", "8", ppm}).code == 0) p = Picture::LoadPpm(ppm);
       break;
     }
   }

@@ -106,6 +106,7 @@ class SwaySession : public WaylandSession {
   std::vector<std::string> Views();
 
  private:
+  std::vector<std::string> Query(const std::string& type, const std::string& filter);
   std::string ipc_;
 };
 

@@ -86,6 +86,23 @@ bool Picture::SavePng(const std::string& path) const {
   return st.exited && st.code == 0;
 }
 
+Picture Picture::LoadPpm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int width = 0, height = 0, maximum = 0;
+  Picture pic;
+  if (!(in >> magic >> width >> height >> maximum) || magic != "P6" || maximum != 255 || width <= 0 || height <= 0) {
+    return pic;
+  }
+  in.get();  // the one blank before the samples
+  std::vector<unsigned char> data(static_cast<size_t>(width) * height * 3);
+  if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()))) return pic;
+  pic.width = width;
+  pic.height = height;
+  for (size_t i = 0; i < data.size(); i += 3) pic.pixels.push_back({data[i], data[i + 1], data[i + 2]});
+  return pic;
+}
+
 XvfbSession::XvfbSession(const XvfbOptions& o) {
   home_ = MakeTempDir("home");
   fbdir_ = MakeTempDir("fb");

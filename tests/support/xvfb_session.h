@@ -34,6 +34,8 @@ struct Picture {
   bool empty() const { return pixels.empty(); }
   // Writes a PNG (through ImageMagick's convert); false if that failed.
   bool SavePng(const std::string& path) const;
+  // Reads a binary 8-bit PPM (as grim and convert write them); empty if it is none.
+  static Picture LoadPpm(const std::string& path);
 };
 
 struct XvfbOptions {
