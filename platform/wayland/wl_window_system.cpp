@@ -289,7 +289,7 @@ bool WaylandWindowSystem::DestroyWindow(WindowHandle hWnd) {
     gone->role.reset();
     wl_surface_destroy(gone->surface);
     // What was posted to the window dies with it.
-    std::erase_if(queue_, [hWnd](const Message& m) { return m.hwnd == hWnd; });
+    queue_.Drop(hWnd);
     UpdateCovers();
     // Gone from the screen for everyone from here on.
     wl_display_roundtrip(globals_->display());
@@ -368,7 +368,7 @@ bool WaylandWindowSystem::SwapBuffers(DeviceContext dc) {
 }
 
 void WaylandWindowSystem::Enqueue(WindowHandle hWnd, std::uint32_t message, WParam wParam, LParam lParam) {
-    queue_.push_back(Message{hWnd, message, wParam, lParam});
+    queue_.Post(Message{hWnd, message, wParam, lParam});
 }
 
 void WaylandWindowSystem::TakeStopRequests() {
@@ -409,12 +409,7 @@ void WaylandWindowSystem::Pump(bool wait) {
 
 bool WaylandWindowSystem::PeekMessage(Message& message, WindowHandle filter) {
     Pump(false);
-    auto it = std::find_if(queue_.begin(), queue_.end(),
-                           [filter](const Message& m) { return filter == 0 || m.hwnd == filter; });
-    if (it == queue_.end()) return false;
-    message = *it;
-    queue_.erase(it);
-    return true;
+    return queue_.Take(message, filter);
 }
 
 LResult WaylandWindowSystem::DispatchMessage(const Message& message) {

@@ -8,13 +8,13 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "platform/wayland/wl_globals.h"
 #include "platform/wayland/wl_input.h"
+#include "platform/message_queue.h"
 #include "platform/window_system.h"
 
 struct wl_surface;
@@ -99,7 +99,7 @@ private:
     std::map<std::string, WindowProc> classes_;
     std::map<WindowHandle, std::unique_ptr<Window>> windows_;
     WindowHandle nextHandle_ = 1;
-    std::deque<Message> queue_;
+    MessageQueue queue_;
     std::int32_t modeWidth_ = 0, modeHeight_ = 0;  // the display mode asked for; 0 when none
     std::map<std::uint32_t, std::unique_ptr<BlackCover>> covers_;  // by output name
 };

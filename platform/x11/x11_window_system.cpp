@@ -440,7 +440,7 @@ bool X11WindowSystem::DestroyWindow(WindowHandle hWnd) {
     XFreeColormap(display_, gone.colormap);
     if (gone.cursor != 0) XFreeCursor(display_, gone.cursor);
     // What was posted to the window dies with it.
-    std::erase_if(queue_, [hWnd](const Message& m) { return m.hwnd == hWnd; });
+    queue_.Drop(hWnd);
     if (windows_.empty()) HoldScreenSaver(false);
     XSync(display_, False);  // gone for every other client from here on
     return true;
@@ -496,7 +496,7 @@ bool X11WindowSystem::SwapBuffers(DeviceContext dc) {
 }
 
 void X11WindowSystem::Enqueue(WindowHandle hWnd, std::uint32_t message, WParam wParam, LParam lParam) {
-    queue_.push_back(Message{hWnd, message, wParam, lParam});
+    queue_.Post(Message{hWnd, message, wParam, lParam});
 }
 
 void X11WindowSystem::Focus(::Window window) {
@@ -653,12 +653,7 @@ void X11WindowSystem::DrainEvents() {
 bool X11WindowSystem::PeekMessage(Message& message, WindowHandle filter) {
     TakeStopRequests();
     DrainEvents();
-    auto it = std::find_if(queue_.begin(), queue_.end(),
-                           [filter](const Message& m) { return filter == 0 || m.hwnd == filter; });
-    if (it == queue_.end()) return false;
-    message = *it;
-    queue_.erase(it);
-    return true;
+    return queue_.Take(message, filter);
 }
 
 LResult X11WindowSystem::DispatchMessage(const Message& message) {

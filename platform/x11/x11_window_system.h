@@ -4,7 +4,6 @@
 // window exists.
 #pragma once
 
-#include <deque>
 #include <map>
 #include <string>
 #include <utility>
@@ -13,6 +12,7 @@
 #include <X11/Xlib.h>
 
 #include "platform/x11/display_mode.h"
+#include "platform/message_queue.h"
 #include "platform/window_system.h"
 
 namespace veltrane::platform {
@@ -101,7 +101,7 @@ private:
     ::Display* display_ = nullptr;
     std::map<std::string, ClassEntry> classes_;
     std::map<WindowHandle, WindowEntry> windows_;
-    std::deque<Message> queue_;
+    MessageQueue queue_;
     std::vector<void*> glConfigs_;  // GLXFBConfig, in format order
     bool glConfigsLoaded_ = false;
     std::vector<std::pair<PixelFormatRequest, int>> bestFormats_;  // BestFormat's answers

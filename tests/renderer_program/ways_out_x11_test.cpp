@@ -141,15 +141,6 @@ TEST(RendererWaysOut, OverlappingAndKilledRenderersLeaveTheOriginalMode) {
   }
 }
 
-// Gone, or a zombie its new parent has not reaped yet.
-bool Gone(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  const auto close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
 // A renderer started alone, with no shell to look after it, and killed outright
 // leaves nothing of its own clean-up: its guard gives the display back. However
 // the renderer ends, its guard ends with it; signals meant for the renderer's
@@ -188,7 +179,7 @@ TEST(RendererWaysOut, ALoneRendererKilledOutrightGivesTheModeBackAndLeavesNothin
     EXPECT_EQ(status->exited ? -1 : status->signal, killed ? SIGKILL : -1);
     EXPECT_EQ(status->code, 0);
     EXPECT_TRUE(WaitForScreenState(x.s.display(), x.original, 15s)) << "the display stayed switched";
-    for (pid_t guard : guards) EXPECT_TRUE(WaitUntil([&] { return Gone(guard); }, 15s)) << "the guard outlived it";
+    for (pid_t guard : guards) EXPECT_TRUE(WaitUntil([&] { return ProcessGone(guard); }, 15s)) << "the guard outlived it";
   }
 }
 

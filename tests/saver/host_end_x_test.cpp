@@ -16,18 +16,9 @@ using testing::AddRealMode1024x768;
 using testing::ReadScreenState;
 using testing::ScreenState;
 
-// Gone, or a zombie that nobody reaps (an orphan's new parent may be slow to).
-bool Gone(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return true;
-  const auto close = line.rfind(')');
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
 bool WaitGone(pid_t pid, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!Gone(pid)) {
+  while (!testing::ProcessGone(pid)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(10ms);
   }

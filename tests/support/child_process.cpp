@@ -101,6 +101,14 @@ ExitStatus RunProcess(const std::vector<std::string>& argv, const std::vector<st
   return *st;
 }
 
+bool ProcessGone(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return true;
+  const auto close = line.rfind(')');
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
 std::vector<pid_t> ChildrenOf(pid_t parent) {
   std::vector<pid_t> out;
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {

@@ -47,6 +47,10 @@ ExitStatus RunProcess(const std::vector<std::string>& argv,
                       const std::optional<RunAs>& user = std::nullopt,
                       const std::string& cwd = "");
 
+// True when the process is gone, or a zombie nobody has reaped yet (an orphan's
+// new parent may be slow to).
+bool ProcessGone(pid_t pid);
+
 // The processes whose parent is `parent` (read from /proc).
 std::vector<pid_t> ChildrenOf(pid_t parent);
 
