@@ -230,8 +230,6 @@ Picture SwaySession::Capture(const std::string& output) {
   return p;
 }
 
-void SwaySession::Key(const std::string& name, bool press) { Run({"wtype", press ? "-P" : "-p", name}); }
-
 // swaymsg's answer to `type`, run through the jq `filter`, one line per result.
 std::vector<std::string> SwaySession::Query(const std::string& type, const std::string& filter) {
   std::string text;

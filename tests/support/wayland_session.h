@@ -96,10 +96,8 @@ class SwaySession : public WaylandSession {
   std::vector<std::string> env() const override;
   // The output as grim reads it.
   Picture Capture(const std::string& output) override;
-  // Presses or releases a key through a virtual keyboard (wtype). Each call is a
-  // keyboard of its own, gone when wtype ends: to hold a key while something
-  // happens, Start {"wtype", "-P", KEY, "-s", MS, "-p", KEY} in the background.
-  void Key(const std::string& name, bool press);
+  // Keys go through wtype, whose virtual keyboard lasts one call: to hold a key
+  // while something happens, Start {"wtype", "-P", KEY, "-s", MS, "-p", KEY}.
   // The outputs' names, positions and current modes.
   std::vector<OutputInfo> Outputs();
   // The app_id or title of each window sway manages (tiled or floating).
