@@ -80,7 +80,9 @@ int Supervise(pid_t renderer, const sigset_t& signals) {
 
 std::optional<int> RunWaylandSaver(int argc, char** argv) {
   const std::string arguments = vb::JoinArguments(argc, argv);
-  if (ModeLetter(arguments) != "S" && !arguments.empty()) return std::nullopt;
+  const bool saver = ModeLetter(arguments) == "S" || arguments.empty();
+  const bool dialog = ModeLetter(arguments) == "C";
+  if (!saver && !dialog) return std::nullopt;
   std::string error;
   const platform::SessionKind kind = platform::DetectSessionKind(error);
   if (!error.empty()) {
@@ -89,7 +91,9 @@ std::optional<int> RunWaylandSaver(int argc, char** argv) {
   }
   if (kind != platform::SessionKind::Wayland) return std::nullopt;
 
-  // A second saver ends silently, before the renderer check, as with a cover on screen.
+  // A second saver or dialog ends silently, before the renderer check, as with a
+  // cover or a dialog on screen. The dialog's X claim only sees other X clients,
+  // so in a Wayland session the dialog holds this lock too, for its whole life.
   const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
   if (runtimeDir == nullptr || runtimeDir[0] != '/') {
     std::fprintf(stderr, "Veltrane.scr: XDG_RUNTIME_DIR must name the session's runtime folder\n");
@@ -102,6 +106,7 @@ std::optional<int> RunWaylandSaver(int argc, char** argv) {
     std::fprintf(stderr, "Veltrane.scr: cannot open %s\n", lockPath.c_str());
     return 1;
   }
+  if (dialog) return std::nullopt;  // the X11 shell shows it through Xwayland, holding the lock
 
   const std::string rendererPath = vb::AppPath() + Lumora_B::kRendererFile;
   if (!Lumora_B::FileExists(rendererPath)) {

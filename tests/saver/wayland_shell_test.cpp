@@ -26,9 +26,9 @@ std::vector<pid_t> Started(const std::string& file) {
   return pids;
 }
 
-// Two shells at once start one renderer; the one that lost ends at once, the
-// winner's claim lasts exactly as long as the winner: a shell killed outright
-// frees it even though its renderer runs on.
+// Two shells at once start one renderer; the one that lost ends at once, as
+// does a dialog asked for meanwhile; the winner's claim lasts exactly as long as
+// the winner: a shell killed outright frees it even though its renderer runs on.
 TEST(ShellOnSwayClaim, TwoAtOnceStartOneRendererAndTheClaimEndsWithTheShell) {
   SwaySession s;
   VELTRANE_REQUIRE_WAYLAND(s, "sway");
@@ -49,6 +49,9 @@ TEST(ShellOnSwayClaim, TwoAtOnceStartOneRendererAndTheClaimEndsWithTheShell) {
   EXPECT_TRUE(lost->exited && lost->code == 0);
   ASSERT_TRUE(WaitUntil([&] { return Started(started).size() == 1; }, 10s));
   EXPECT_FALSE(WaitProcess(winner, 0ms).has_value()) << "the winner ended";
+  // The dialog asked for while the saver runs ends at once too.
+  const ExitStatus dialog = s.Run({scr, "/c"});
+  EXPECT_TRUE(dialog.exited && dialog.code == 0) << "signal " << dialog.signal << ", code " << dialog.code;
 
   KillProcess(winner);
   const pid_t third = s.Start({scr, "/s"});
