@@ -9,5 +9,5 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_WARNINGS_AS_
 cmake --build "$BUILD" -j"$(nproc)"
 cd "$BUILD"
 # Tests that need X bring their own Xvfb; never let one reach the user's display.
-unset DISPLAY WAYLAND_DISPLAY
+unset DISPLAY WAYLAND_DISPLAY VELTRANE_BACKEND
 exec ctest --output-on-failure -j"$(nproc)" --timeout 300

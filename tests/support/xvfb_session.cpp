@@ -183,7 +183,7 @@ std::vector<std::string> XvfbSession::env() const {
   // No session bus: a program under test neither reaches the user's nor has
   // libdbus start one ("disabled:" is no address it can connect to).
   return {"DISPLAY=" + name_, "XAUTHORITY=", "HOME=" + home_, "XDG_CONFIG_HOME=" + home_ + "/.config",
-          "XDG_CACHE_HOME=" + home_ + "/.cache", "XDG_RUNTIME_DIR=" + home_, "WAYLAND_DISPLAY=",
+          "XDG_CACHE_HOME=" + home_ + "/.cache", "XDG_RUNTIME_DIR=" + home_, "WAYLAND_DISPLAY=", "VELTRANE_BACKEND=",
           "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=disabled:"};
 }
 
