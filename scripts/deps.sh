@@ -11,6 +11,7 @@ VELTRANE_PACKAGES=(
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0  # the renderer's Wayland backend
   sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
+  kwin-wayland plasma-wayland-protocols libsystemd-dev dbus-daemon  # headless KWin in the tests: its fake input and screenshots
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
   xsecurelock  # a real saver host for the host-mode test
   dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus

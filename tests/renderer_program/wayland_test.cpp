@@ -2,8 +2,9 @@
 // Veltrane.scr /s: on a private headless sway (layer shell) it covers every
 // output with a moving field, sway manages no window of it, the output modes
 // stay, and it ends with 0 leaving nothing behind, also when its compositor
-// goes; on headless weston (no layer shell) the full-screen toplevel covers the
-// output; with no compositor to reach it says so and fails.
+// goes; on headless KWin it covers every output and ends on Escape; on
+// headless weston (no layer shell) the full-screen toplevel covers the output;
+// with no compositor to reach it says so and fails.
 #include <signal.h>
 
 #include <algorithm>
@@ -18,7 +19,7 @@ using namespace testing;
 
 enum class Ending { HeldEscape, Sigterm };
 
-bool EveryOutput(SwaySession& s, bool (*test)(const Picture&)) {
+bool EveryOutput(WaylandSession& s, bool (*test)(const Picture&)) {
   for (const std::string& name : s.outputNames())
     if (!test(s.Capture(name))) return false;
   return true;
@@ -26,9 +27,8 @@ bool EveryOutput(SwaySession& s, bool (*test)(const Picture&)) {
 
 bool ShowsDesktop(const Picture& p) { return !p.empty() && p.at(p.width / 2, p.height / 2) == kDesktopColour; }
 
-// `pid` is the program under test (the renderer, or the shell that runs it),
-// started by the test in `s` just now; `modes` are the outputs before it started.
-void ExpectSaverRun(SwaySession& s, pid_t pid, const std::vector<OutputInfo>& modes, Ending ending) {
+// Every output of `s` covered, the first with a moving, lit field.
+void ExpectCoveredWithMovingField(WaylandSession& s) {
   EXPECT_TRUE(WaitUntil([&] { return EveryOutput(s, Covered); }, 30s, 100ms)) << "an output shows the desktop";
   const std::string first = s.outputNames().front();
   const Picture earlier = s.Capture(first);
@@ -39,6 +39,24 @@ void ExpectSaverRun(SwaySession& s, pid_t pid, const std::vector<OutputInfo>& mo
       },
       20s, 50ms))
       << "no moving field on " << first;
+}
+
+// `pid` ends with 0 (once `holder`, a process holding a key, if any, is no longer
+// needed) and leaves no process and no surface behind.
+void ExpectEndedCleanly(WaylandSession& s, pid_t pid, std::optional<pid_t> holder = std::nullopt) {
+  const std::optional<ExitStatus> end = WaitProcess(pid, 20s);
+  if (holder) KillProcess(*holder);
+  ASSERT_TRUE(end.has_value()) << "still running";
+  EXPECT_TRUE(end->exited) << "ended by signal " << end->signal;
+  EXPECT_EQ(end->code, 0);
+  EXPECT_TRUE(WaitUntil([&] { return s.Clients().empty(); }, 10s)) << "a process is left";
+  EXPECT_TRUE(WaitUntil([&] { return EveryOutput(s, ShowsDesktop); }, 10s, 50ms)) << "a surface is left";
+}
+
+// `pid` is the program under test (the renderer, or the shell that runs it),
+// started by the test in `s` just now; `modes` are the outputs before it started.
+void ExpectSaverRun(SwaySession& s, pid_t pid, const std::vector<OutputInfo>& modes, Ending ending) {
+  ExpectCoveredWithMovingField(s);
   EXPECT_EQ(s.Views(), std::vector<std::string>{}) << "sway manages a window of ours";
   EXPECT_EQ(s.Outputs(), modes);
 
@@ -49,13 +67,7 @@ void ExpectSaverRun(SwaySession& s, pid_t pid, const std::vector<OutputInfo>& mo
   } else {
     kill(pid, SIGTERM);
   }
-  const std::optional<ExitStatus> end = WaitProcess(pid, 20s);
-  if (holder) KillProcess(*holder);
-  ASSERT_TRUE(end.has_value()) << "still running";
-  EXPECT_TRUE(end->exited) << "ended by signal " << end->signal;
-  EXPECT_EQ(end->code, 0);
-  EXPECT_TRUE(WaitUntil([&] { return s.Clients().empty(); }, 10s)) << "a process is left";
-  EXPECT_TRUE(WaitUntil([&] { return EveryOutput(s, ShowsDesktop); }, 10s, 50ms)) << "a surface is left";
+  ExpectEndedCleanly(s, pid, holder);
 }
 
 const std::string kRenderer = std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll";
@@ -87,6 +99,20 @@ TEST_P(SaverOnSway, CoversEveryOutputAndEndsCleanly) {
   const std::string renderer = s.Stage(kRenderer);
   const pid_t pid = GetParam().viaShell ? s.Start({s.Stage(kScr), "/s"}) : s.Start({renderer});
   ExpectSaverRun(s, pid, modes, GetParam().ending);
+}
+
+// KWin, KDE Plasma's compositor, with the layer shell on one and two outputs.
+class SaverOnKWin : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(Wayland, SaverOnKWin, ::testing::Values(1, 2),
+                         [](const auto& info) { return std::to_string(info.param) + "Outputs"; });
+
+TEST_P(SaverOnKWin, CoversEveryOutputAndEndsOnEscape) {
+  KWinSession s({GetParam(), 800, 600});
+  VELTRANE_REQUIRE_WAYLAND(s, "kwin_wayland");
+  const pid_t renderer = s.Start({s.Stage(kRenderer)});
+  ExpectCoveredWithMovingField(s);
+  constexpr int kEvdevEscape = 1;
+  ExpectEndedCleanly(s, renderer, s.HoldKey(kEvdevEscape));
 }
 
 TEST(RendererOnSwayEnd, LostConnectionEndsItWithZero) {

@@ -98,7 +98,19 @@ std::vector<std::string> WaylandSession::env() const {
           "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
           "XDG_DATA_HOME=" + home + "/.local/share", "XDG_STATE_HOME=" + home + "/.local/state",
           "DISPLAY=", "WAYLAND_SOCKET=", "SWAYSOCK=", "VELTRANE_BACKEND=",
-          "DBUS_SESSION_BUS_ADDRESS=disabled:"};
+          "DBUS_SESSION_BUS_ADDRESS=" + (bus_.empty() ? std::string("disabled:") : bus_)};
+}
+
+bool WaylandSession::StartSessionBus() {
+  const std::string socket = runtime_ + "/bus";
+  StartProcess({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket}, env(),
+               dir_ + "/bus.log", user_, dir_);
+  if (!WaitUntil([&] { return fs::is_socket(socket); }, 20s, 20ms)) {
+    why_ = "the private session bus did not start:\n" + Tail(ReadFile(dir_ + "/bus.log"));
+    return false;
+  }
+  bus_ = "unix:path=" + socket;
+  return true;
 }
 
 std::string WaylandSession::Stage(const std::string& program, const std::string& name) {
@@ -308,5 +320,58 @@ Picture WestonSession::Capture(const std::string&) {
   fs::remove_all(folder, ignored);
   return p;
 }
+
+// ---- KWin ----
+
+KWinSession::KWinSession(const WaylandOptions& options) : options_(options) {
+  for (int i = 0; i < options.outputs; ++i) outputNames_.push_back(std::to_string(i));
+  if (!StartSessionBus()) return;
+  std::vector<std::string> e = WaylandSession::env();
+  e.insert(e.end(), {"WAYLAND_DISPLAY=", "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1",
+                     "KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"});
+  Launch({Stage("/usr/bin/kwin_wayland"), "--virtual", "--width", std::to_string(options.width), "--height",
+          std::to_string(options.height), "--output-count", std::to_string(options.outputs), "--socket",
+          "veltrane-kw", "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
+         e, "veltrane-kw");
+  if (!ok()) return;
+  Stage(VELTRANE_TEST_TOOLS_DIR "/kwin_key");
+  Stage(VELTRANE_TEST_TOOLS_DIR "/kwin_capture");
+  Start({"swaybg", "-c", "#336699"}, {}, dir_ + "/swaybg.log");
+  const bool ready = WaitUntil(
+      [&] {
+        for (const std::string& name : outputNames_) {
+          const Picture p = Capture(name);
+          if (p.width != options.width || p.height != options.height) return false;
+          if (!(p.at(p.width / 2, p.height / 2) == kDesktopColour)) return false;
+        }
+        return true;
+      },
+      30s, 100ms);
+  MarkReady();
+  if (!ready) {
+    why_ = "KWin's outputs did not show the desktop:\n" + Tail(ReadFile(dir_ + "/compositor.log"));
+    socket_.clear();
+  }
+}
+
+Picture KWinSession::Capture(const std::string& output) {
+  static int count = 0;
+  const std::string file = dir_ + "/shot-" + std::to_string(++count) + ".ppm";
+  Picture whole;
+  std::string said;  // until KWin's interface is up it says so on every try
+  if (Run({programs_ + "/kwin_capture", file}, &said).code == 0) whole = Picture::LoadPpm(file);
+  std::remove(file.c_str());
+  // The outputs lie side by side in the order of their names.
+  const int index = std::stoi(output);
+  Picture p;
+  if (whole.width < (index + 1) * options_.width || whole.height < options_.height) return p;
+  p.width = options_.width;
+  p.height = options_.height;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) p.pixels.push_back(whole.at(index * options_.width + x, y));
+  return p;
+}
+
+pid_t KWinSession::HoldKey(int evdevCode) { return Start({programs_ + "/kwin_key", std::to_string(evdevCode)}); }
 
 }  // namespace veltrane::testing

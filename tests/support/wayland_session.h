@@ -78,6 +78,9 @@ class WaylandSession {
 
  protected:
   WaylandSession();
+  // Starts a private session bus in the runtime folder for the compositor and its
+  // clients (env() then names it); false when it did not come up.
+  bool StartSessionBus();
   // Starts the compositor and waits for its socket (`socket`, or any wayland-N when empty).
   void Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& socket);
   std::string dir_, runtime_, programs_, socket_, why_;
@@ -88,6 +91,7 @@ class WaylandSession {
   pid_t compositor_ = -1;
   std::vector<pid_t> helpers_;
   std::vector<std::string> outputNames_;
+  std::string bus_;  // the private session bus's address; empty when there is none
 };
 
 class SwaySession : public WaylandSession {
@@ -113,6 +117,23 @@ class WestonSession : public WaylandSession {
   explicit WestonSession(const WaylandOptions& options = {});
   // The whole desktop (one output) as weston-screenshooter reads it.
   Picture Capture(const std::string& output = "") override;
+};
+
+// KWin (KDE Plasma's compositor) on virtual outputs side by side, with a
+// private session bus, swaybg's layer-shell background in the desktop colour
+// (KWin alone draws none), keys through KWin's fake input and pictures through
+// its ScreenShot2 interface. Debian's kwin_wayland carries a file capability a
+// container may refuse, so a copy without it runs.
+class KWinSession : public WaylandSession {
+ public:
+  explicit KWinSession(const WaylandOptions& options = {});
+  // One output's part of the workspace; outputs are named "0", "1", ...
+  Picture Capture(const std::string& output) override;
+  // Holds the key with this evdev code (1 is Escape) until the returned process is killed.
+  pid_t HoldKey(int evdevCode);
+
+ private:
+  WaylandOptions options_;
 };
 
 // Skips the test when the compositor's programs are not installed; fails it when
