@@ -25,9 +25,9 @@ namespace {
 // The full-screen window's run, once its window system is in place. GNOME's
 // overview would show the window as a thumbnail and keep the keyboard, so it is
 // closed first. Where the window system cannot hold the session's idle actions
-// off (mutter has no idle inhibitor, and GNOME on Xorg ignores the X screen
-// saver's suspension), the session's screen-saver service holds them for as
-// long as the window shows.
+// off (mutter has no idle inhibitor, and on Xorg GNOME's idle actions follow
+// mutter's own idle clock, which the X screen saver's suspension does not stop),
+// the session's screen-saver service holds them for as long as the window shows.
 int RunFullScreenWindow(bool windowSystemInhibits) {
     using namespace veltrane;
     platform::LeaveGnomeOverview();
