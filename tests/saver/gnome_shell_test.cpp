@@ -1,6 +1,7 @@
 // Veltrane.scr /s on a private headless gnome-shell, which opens its overview at
-// start as it does at log-in: the saver covers the output all the same, and holds
-// one inhibit of GNOME's idle actions for exactly as long as it shows.
+// start as it does at log-in: the saver covers the output all the same and, where
+// the bus has a screen-saver service, holds one inhibit of GNOME's idle actions
+// for exactly as long as it shows.
 #include <signal.h>
 
 #include <string>
