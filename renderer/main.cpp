@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gnome_overview.h"
+#include "platform/session_inhibit.h"
 #include "platform/session_kind.h"
 #include "platform/stop_signals.h"
 #include "platform/wayland/wl_window_system.h"
@@ -20,6 +22,20 @@
 
 namespace {
 
+// The full-screen window's run, once its window system is in place. GNOME's
+// overview would show the window as a thumbnail and keep the keyboard, so it is
+// closed first. Where the window system cannot hold the session's idle actions
+// off (mutter has no idle inhibitor, and on Xorg GNOME's idle actions follow
+// mutter's own idle clock, which the X screen saver's suspension does not stop),
+// the session's screen-saver service holds them for as long as the window shows.
+int RunFullScreenWindow(bool windowSystemInhibits) {
+    using namespace veltrane;
+    platform::LeaveGnomeOverview();
+    std::unique_ptr<platform::SessionInhibit> inhibit;
+    if (!windowSystemInhibits) inhibit = platform::SessionInhibit::Hold("Veltrane", "The screen saver is showing");
+    return RunRenderer(0);
+}
+
 int RunOwnWindow() {
     using namespace veltrane;
     // Before anything touches X: gives the display back if we are killed outright.
@@ -31,7 +47,7 @@ int RunOwnWindow() {
     platform::WatchShellLifeline();
     platform::X11WindowSystem windowSystem(RendererPixelFormat(kRendererColorBits), stopFd);
     UseRendererServices(&windowSystem, &RealRendererScene());
-    return RunRenderer(0);
+    return RunFullScreenWindow(false);
 }
 
 int Fail(const std::string& message) {
@@ -53,7 +69,7 @@ std::optional<int> RunOwnWindowOnWayland(bool forced) {
         return Fail(error.reason);
     }
     UseRendererServices(windowSystem.get(), &RealRendererScene());
-    return RunRenderer(0);
+    return RunFullScreenWindow(windowSystem->HasIdleInhibitor());
 }
 
 // The full-screen run, on the window system of the session.

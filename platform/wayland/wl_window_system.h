@@ -38,6 +38,9 @@ public:
                                                         WaylandConnectError& error);
     ~WaylandWindowSystem() override;
 
+    // False where the compositor offers no idle inhibitor (GNOME's mutter).
+    bool HasIdleInhibitor() const { return globals_->idleInhibitManager() != nullptr; }
+
     void TimeBeginPeriod(unsigned int milliseconds) override;
     std::int64_t Time() override;
     bool RegisterClass(const std::string& className, InstanceHandle instance, WindowProc proc) override;

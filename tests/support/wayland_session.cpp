@@ -101,16 +101,20 @@ std::vector<std::string> WaylandSession::env() const {
           "DBUS_SESSION_BUS_ADDRESS=" + (bus_.empty() ? std::string("disabled:") : bus_)};
 }
 
-bool WaylandSession::StartSessionBus() {
-  const std::string socket = runtime_ + "/bus";
-  StartProcess({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket}, env(),
-               dir_ + "/bus.log", user_, dir_);
-  if (!WaitUntil([&] { return fs::is_socket(socket); }, 20s, 20ms)) {
-    why_ = "the private session bus did not start:\n" + Tail(ReadFile(dir_ + "/bus.log"));
-    return false;
+std::string WaylandSession::StartBus(const std::string& socket) {
+  const std::string log = socket + ".log";
+  StartProcess({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=unix:path=" + socket},
+               WaylandSession::env(), log, user_, dir_);
+  if (!WaitUntil([&] { return fs::is_socket(socket); }, 30s, 20ms)) {
+    why_ = "dbus-daemon did not start on " + socket + ":\n" + Tail(ReadFile(log));
+    return "";
   }
-  bus_ = "unix:path=" + socket;
-  return true;
+  return "unix:path=" + socket;
+}
+
+bool WaylandSession::StartSessionBus() {
+  bus_ = StartBus(runtime_ + "/bus");
+  return !bus_.empty();
 }
 
 std::string WaylandSession::Stage(const std::string& program, const std::string& name) {
@@ -159,7 +163,7 @@ std::vector<pid_t> WaylandSession::Clients() const {
 void WaylandSession::MarkReady() { helpers_ = SessionProcesses(); }
 
 void WaylandSession::Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                            const std::string& socket) {
+                            const std::string& socket, std::chrono::milliseconds limit) {
   const std::string log = dir_ + "/compositor.log";
   compositor_ = StartProcess(argv, env, log, user_, dir_);
   std::optional<ExitStatus> ended;
@@ -173,7 +177,7 @@ void WaylandSession::Launch(const std::vector<std::string>& argv, const std::vec
         }
         return !socket_.empty();
       },
-      20s, 20ms);
+      limit, 20ms);
   if (ended) compositor_ = -1;
   if (!ok()) {
     why_ = argv[0] + (ended ? " ended" : " made no socket") + ":\n" + Tail(ReadFile(log));
@@ -334,8 +338,8 @@ KWinSession::KWinSession(const WaylandOptions& options) : options_(options) {
           "veltrane-kw", "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"},
          e, "veltrane-kw");
   if (!ok()) return;
-  Stage(VELTRANE_TEST_TOOLS_DIR "/kwin_key");
-  Stage(VELTRANE_TEST_TOOLS_DIR "/kwin_capture");
+  Stage(VELTRANE_KWIN_KEY, "kwin_key");
+  Stage(VELTRANE_KWIN_CAPTURE, "kwin_capture");
   Start({"swaybg", "-c", "#336699"}, {}, dir_ + "/swaybg.log");
   const bool ready = WaitUntil(
       [&] {

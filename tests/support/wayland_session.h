@@ -78,11 +78,15 @@ class WaylandSession {
 
  protected:
   WaylandSession();
-  // Starts a private session bus in the runtime folder for the compositor and its
-  // clients (env() then names it); false when it did not come up.
+  // Starts a private D-Bus daemon listening on `socket` and returns its address;
+  // empty (and why() says so) when it did not come up.
+  std::string StartBus(const std::string& socket);
+  // A private session bus in the runtime folder, which env() then names.
   bool StartSessionBus();
-  // Starts the compositor and waits for its socket (`socket`, or any wayland-N when empty).
-  void Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& socket);
+  // Starts the compositor and waits up to `limit` for its socket (`socket`, or any
+  // wayland-N when empty).
+  void Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& socket,
+              std::chrono::milliseconds limit = std::chrono::seconds(20));
   std::string dir_, runtime_, programs_, socket_, why_;
   // Every process with the session's runtime folder in its environment.
   std::vector<pid_t> SessionProcesses() const;
