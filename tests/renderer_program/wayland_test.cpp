@@ -3,10 +3,17 @@
 // output with a moving field, sway manages no window of it, the output modes
 // stay, and it ends with 0 leaving nothing behind, also when its compositor
 // goes; on headless weston (no layer shell) the full-screen toplevel covers the
-// output; with no compositor to reach it says so and fails.
+// output; with no compositor to reach it says so and fails. A stopped or silent
+// compositor never holds it up, and only Escape (as the keymap says) ends it.
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 
 #include "support/wayland_session.h"
 
@@ -122,6 +129,144 @@ TEST(RendererWithoutCompositor, ForcedWaylandSaysSoAndFails) {
   EXPECT_TRUE(st.exited && st.code != 0) << output;
   EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
   EXPECT_EQ(output.rfind("Veltrane.dll: ", 0), 0u) << output;
+}
+
+// A socket that takes connections and never answers: a compositor that hangs
+// before its first word. Connections it accepted stay open until it goes.
+class SilentCompositor {
+ public:
+  explicit SilentCompositor(const std::string& path) : path_(path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    chmod(path.c_str(), 0777);  // the session's user connects
+    listen(fd_, 8);
+  }
+  ~SilentCompositor() {
+    for (int fd : accepted_) close(fd);
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  // True once a client has connected and sent its first requests.
+  bool ClientWaiting() {
+    const int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) accepted_.push_back(fd);
+    char byte;
+    for (int c : accepted_)
+      if (recv(c, &byte, 1, MSG_PEEK) == 1) return true;
+    return false;
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::vector<int> accepted_;
+};
+
+enum class Fault {
+  StoppedCompositorThenSigterm,   // the renderer alone
+  StoppedCompositorThenShellKilled,  // under /s: the lifeline ends it
+  LifelineNamesOwnDescriptor,    // a number that is no inherited pipe, then SIGTERM
+  HeldLetterThenHeldEscape,      // through wtype's own keymap
+  SilentCompositorForced,        // VELTRANE_BACKEND=wayland: one line, 1
+  SilentCompositorNoX,           // falls back to X11, which is not there: one line, 255
+  SilentCompositorThenSigterm,   // a stop signal while connecting: 0
+};
+
+struct FaultCase {
+  const char* name;
+  Fault fault;
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class RendererFaultOnSway : public ::testing::TestWithParam<FaultCase> {};
+INSTANTIATE_TEST_SUITE_P(Wayland, RendererFaultOnSway,
+                         ::testing::ValuesIn(std::vector<FaultCase>{
+                             {"StoppedCompositorThenSigterm", Fault::StoppedCompositorThenSigterm},
+                             {"StoppedCompositorThenShellKilled", Fault::StoppedCompositorThenShellKilled},
+                             {"LifelineNamesOwnDescriptor", Fault::LifelineNamesOwnDescriptor},
+                             {"HeldLetterThenHeldEscape", Fault::HeldLetterThenHeldEscape},
+                             {"SilentCompositorForced", Fault::SilentCompositorForced},
+                             {"SilentCompositorNoX", Fault::SilentCompositorNoX},
+                             {"SilentCompositorThenSigterm", Fault::SilentCompositorThenSigterm}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The program's whole output as one string.
+std::string Output(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_P(RendererFaultOnSway, EndsAsItShouldAndSaysOneLineOnFailure) {
+  SwaySession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "sway");
+  const Fault fault = GetParam().fault;
+  const std::string renderer = s.Stage(kRenderer);
+  const std::string log = s.PathFor("renderer.log");
+  if (fault == Fault::SilentCompositorForced || fault == Fault::SilentCompositorNoX ||
+      fault == Fault::SilentCompositorThenSigterm) {
+    SilentCompositor silent(s.PathFor("silent-0"));
+    std::vector<std::string> env{"WAYLAND_DISPLAY=" + s.PathFor("silent-0")};
+    if (fault != Fault::SilentCompositorNoX) env.push_back("VELTRANE_BACKEND=wayland");
+    const pid_t pid = s.Start({renderer}, env, log);
+    if (fault == Fault::SilentCompositorThenSigterm) {
+      ASSERT_TRUE(WaitUntil([&] { return silent.ClientWaiting(); }, 20s, 20ms)) << "never connected";
+      kill(pid, SIGTERM);
+    }
+    const std::optional<ExitStatus> end = WaitProcess(pid, 30s);
+    if (!end) KillProcess(pid);
+    ASSERT_TRUE(end.has_value()) << "still running";
+    const int code = fault == Fault::SilentCompositorForced ? 1 : fault == Fault::SilentCompositorNoX ? 255 : 0;
+    EXPECT_TRUE(end->exited && end->code == code) << "signal " << end->signal << ", code " << end->code;
+    const std::string text = Output(log);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), code == 0 ? 0 : 1) << text;
+    if (code != 0) {
+      EXPECT_EQ(text.rfind("Veltrane.dll: ", 0), 0u) << text;
+    }
+    return;
+  }
+
+  const bool viaShell = fault == Fault::StoppedCompositorThenShellKilled;
+  // With 3 and up closed, the renderer's first descriptor of its own (its stop pipe) is 3.
+  const pid_t started = viaShell ? s.Start({s.Stage(kScr), "/s"})
+                        : fault == Fault::LifelineNamesOwnDescriptor
+                            ? s.Start({"sh", "-c", "exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-; exec \"$0\"", renderer},
+                                      {"VELTRANE_SHELL_LIFELINE=3"})
+                            : s.Start({renderer});
+  ASSERT_TRUE(WaitUntil([&] { return Covered(s.Capture(s.outputNames().front())); }, 30s, 100ms));
+  pid_t pid = started;
+  if (viaShell) {
+    const auto found = [&] {
+      for (pid_t child : ChildrenOf(started))
+        if (Output("/proc/" + std::to_string(child) + "/cmdline").find("Veltrane.dll") != std::string::npos)
+          return pid = child, true;
+      return false;
+    };
+    ASSERT_TRUE(WaitUntil(found, 10s)) << "no renderer under the shell";
+  }
+  std::optional<pid_t> holder;
+  if (fault == Fault::HeldLetterThenHeldEscape) {
+    // wtype's keyboard gives 'a' the key code 1, Escape's on an evdev keyboard.
+    EXPECT_EQ(s.Run({"wtype", "-P", "a", "-s", "1500", "-p", "a"}).code, 0);
+    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value()) << "a held letter ended it";
+    holder = s.Start({"wtype", "-P", "Escape", "-s", "20000", "-p", "Escape"});
+  } else if (fault == Fault::LifelineNamesOwnDescriptor) {
+    kill(pid, SIGTERM);
+  } else {
+    kill(s.compositor(), SIGSTOP);
+    kill(started, viaShell ? SIGKILL : SIGTERM);
+  }
+  const bool ended = WaitUntil([&] { return ProcessGone(pid); }, 10s);
+  kill(s.compositor(), SIGCONT);
+  if (holder) KillProcess(*holder);
+  EXPECT_TRUE(ended) << "still running";
+  if (!viaShell) {
+    const std::optional<ExitStatus> end = WaitProcess(pid, 10s);
+    ASSERT_TRUE(end.has_value());
+    EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+  }
 }
 
 }  // namespace
