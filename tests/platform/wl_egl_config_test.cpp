@@ -19,23 +19,19 @@ TEST(ChooseWaylandGlConfig, TakesEightBitsAChannelWhateverColourIsAsked) {
     struct Case {
         const char* what;
         std::vector<GlConfigTraits> configs;
-        int colourBits, depthBits;
         int chosen;
     };
     const Case cases[] = {
-        {"16 bits asked: XRGB8888 over RGB565", {Egl(5, 6, 5, 0, 16), Egl(8, 8, 8, 0, 16), Egl(8, 8, 8, 8, 16)}, 16, 16, 1},
-        {"XRGB8888 over 10 bits a channel", {Egl(10, 10, 10, 0, 24), Egl(8, 8, 8, 0, 24)}, 16, 16, 1},
-        {"depth stays the closest to the asked", {Egl(8, 8, 8, 0, 0), Egl(8, 8, 8, 0, 32), Egl(8, 8, 8, 0, 24)}, 16, 16, 2},
-        {"RGB565 alone still serves", {Egl(8, 8, 8, 8, 24), Egl(5, 6, 5, 0, 16)}, 16, 16, 1},
-        {"only ARGB8888: nothing serves", {Egl(8, 8, 8, 8, 24)}, 16, 16, -1},
+        {"16 bits asked: XRGB8888 over RGB565", {Egl(5, 6, 5, 0, 16), Egl(8, 8, 8, 0, 16), Egl(8, 8, 8, 8, 16)}, 1},
+        {"XRGB8888 over 10 bits a channel", {Egl(10, 10, 10, 0, 24), Egl(8, 8, 8, 0, 24)}, 1},
+        {"depth stays the closest to the asked", {Egl(8, 8, 8, 0, 0), Egl(8, 8, 8, 0, 32), Egl(8, 8, 8, 0, 24)}, 2},
+        {"RGB565 alone still serves", {Egl(8, 8, 8, 8, 24), Egl(5, 6, 5, 0, 16)}, 1},
+        {"only ARGB8888: nothing serves", {Egl(8, 8, 8, 8, 24)}, -1},
     };
-    for (const Case& c : cases) {
-        PixelFormatRequest request;
-        request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-        request.cColorBits = static_cast<std::uint8_t>(c.colourBits);
-        request.cDepthBits = static_cast<std::uint8_t>(c.depthBits);
-        EXPECT_EQ(ChooseWaylandGlConfig(c.configs, request), c.chosen) << c.what;
-    }
+    PixelFormatRequest request;  // the renderer's: 16 colour bits, 16 depth bits, double-buffered
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.cColorBits = request.cDepthBits = 16;
+    for (const Case& c : cases) EXPECT_EQ(ChooseWaylandGlConfig(c.configs, request), c.chosen) << c.what;
 }
 
 }  // namespace

@@ -131,15 +131,13 @@ TEST(RendererWithoutCompositor, ForcedWaylandSaysSoAndFails) {
   EXPECT_EQ(output.rfind("Veltrane.dll: ", 0), 0u) << output;
 }
 
-// A socket that takes connections and never answers: a compositor that hangs
-// before its first word. Connections it accepted stay open until it goes.
+// A socket that takes connections and never answers: a compositor hung before
+// its first word. Connections it accepted stay open until it goes.
 class SilentCompositor {
  public:
   explicit SilentCompositor(const std::string& path) : path_(path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
+    sockaddr_un address{AF_UNIX, {}};
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     chmod(path.c_str(), 0777);  // the session's user connects
     listen(fd_, 8);
@@ -151,50 +149,42 @@ class SilentCompositor {
   }
   // True once a client has connected and sent its first requests.
   bool ClientWaiting() {
-    const int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd >= 0) accepted_.push_back(fd);
+    if (const int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK); fd >= 0) accepted_.push_back(fd);
     char byte;
-    for (int c : accepted_)
-      if (recv(c, &byte, 1, MSG_PEEK) == 1) return true;
-    return false;
+    return std::any_of(accepted_.begin(), accepted_.end(), [&](int c) { return recv(c, &byte, 1, MSG_PEEK) == 1; });
   }
 
  private:
   std::string path_;
-  int fd_ = -1;
+  int fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   std::vector<int> accepted_;
 };
 
 enum class Fault {
-  StoppedCompositorThenSigterm,   // the renderer alone
-  StoppedCompositorThenShellKilled,  // under /s: the lifeline ends it
-  LifelineNamesOwnDescriptor,    // a number that is no inherited pipe, then SIGTERM
-  HeldLetterThenHeldEscape,      // through wtype's own keymap
-  SilentCompositorForced,        // VELTRANE_BACKEND=wayland: one line, 1
-  SilentCompositorNoX,           // falls back to X11, which is not there: one line, 255
-  SilentCompositorThenSigterm,   // a stop signal while connecting: 0
+  StoppedCompositorThenSigterm, StoppedCompositorThenShellKilled, LifelineNamesOwnDescriptor,
+  HeldLetterThenHeldEscape,  // through wtype's keyboard, whose keymap gives 'a' Escape's evdev code
+  SilentCompositorForced, SilentCompositorNoX, SilentCompositorThenSigterm,
 };
-
 struct FaultCase {
   const char* name;
   Fault fault;
+  int code;  // the renderer's exit code; one line on stderr when not 0
 };
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class RendererFaultOnSway : public ::testing::TestWithParam<FaultCase> {};
 INSTANTIATE_TEST_SUITE_P(Wayland, RendererFaultOnSway,
                          ::testing::ValuesIn(std::vector<FaultCase>{
-                             {"StoppedCompositorThenSigterm", Fault::StoppedCompositorThenSigterm},
-                             {"StoppedCompositorThenShellKilled", Fault::StoppedCompositorThenShellKilled},
-                             {"LifelineNamesOwnDescriptor", Fault::LifelineNamesOwnDescriptor},
-                             {"HeldLetterThenHeldEscape", Fault::HeldLetterThenHeldEscape},
-                             {"SilentCompositorForced", Fault::SilentCompositorForced},
-                             {"SilentCompositorNoX", Fault::SilentCompositorNoX},
-                             {"SilentCompositorThenSigterm", Fault::SilentCompositorThenSigterm}}),
+                             {"StoppedCompositorThenSigterm", Fault::StoppedCompositorThenSigterm, 0},
+                             {"StoppedCompositorThenShellKilled", Fault::StoppedCompositorThenShellKilled, 0},
+                             {"LifelineNamesOwnDescriptor", Fault::LifelineNamesOwnDescriptor, 0},
+                             {"HeldLetterThenHeldEscape", Fault::HeldLetterThenHeldEscape, 0},
+                             {"SilentCompositorForced", Fault::SilentCompositorForced, 1},
+                             {"SilentCompositorNoX", Fault::SilentCompositorNoX, 255},  // X11 fallback, no X
+                             {"SilentCompositorThenSigterm", Fault::SilentCompositorThenSigterm, 0}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The program's whole output as one string.
-std::string Output(const std::string& path) {
+std::string Contents(const std::string& path) {
   std::ifstream in(path);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -203,70 +193,55 @@ TEST_P(RendererFaultOnSway, EndsAsItShouldAndSaysOneLineOnFailure) {
   SwaySession s;
   VELTRANE_REQUIRE_WAYLAND(s, "sway");
   const Fault fault = GetParam().fault;
-  const std::string renderer = s.Stage(kRenderer);
-  const std::string log = s.PathFor("renderer.log");
-  if (fault == Fault::SilentCompositorForced || fault == Fault::SilentCompositorNoX ||
-      fault == Fault::SilentCompositorThenSigterm) {
-    SilentCompositor silent(s.PathFor("silent-0"));
+  const std::string renderer = s.Stage(kRenderer), log = s.PathFor("renderer.log");
+  const bool silent = fault >= Fault::SilentCompositorForced, viaShell = fault == Fault::StoppedCompositorThenShellKilled;
+  std::optional<SilentCompositor> compositor;
+  pid_t started = 0, pid = 0;
+  std::optional<pid_t> holder;
+  if (silent) {
+    compositor.emplace(s.PathFor("silent-0"));
     std::vector<std::string> env{"WAYLAND_DISPLAY=" + s.PathFor("silent-0")};
     if (fault != Fault::SilentCompositorNoX) env.push_back("VELTRANE_BACKEND=wayland");
-    const pid_t pid = s.Start({renderer}, env, log);
+    pid = s.Start({renderer}, env, log);
     if (fault == Fault::SilentCompositorThenSigterm) {
-      ASSERT_TRUE(WaitUntil([&] { return silent.ClientWaiting(); }, 20s, 20ms)) << "never connected";
+      ASSERT_TRUE(WaitUntil([&] { return compositor->ClientWaiting(); }, 20s, 20ms)) << "never connected";
       kill(pid, SIGTERM);
     }
-    const std::optional<ExitStatus> end = WaitProcess(pid, 30s);
-    if (!end) KillProcess(pid);
-    ASSERT_TRUE(end.has_value()) << "still running";
-    const int code = fault == Fault::SilentCompositorForced ? 1 : fault == Fault::SilentCompositorNoX ? 255 : 0;
-    EXPECT_TRUE(end->exited && end->code == code) << "signal " << end->signal << ", code " << end->code;
-    const std::string text = Output(log);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), code == 0 ? 0 : 1) << text;
-    if (code != 0) {
-      EXPECT_EQ(text.rfind("Veltrane.dll: ", 0), 0u) << text;
-    }
-    return;
-  }
-
-  const bool viaShell = fault == Fault::StoppedCompositorThenShellKilled;
-  // With 3 and up closed, the renderer's first descriptor of its own (its stop pipe) is 3.
-  const pid_t started = viaShell ? s.Start({s.Stage(kScr), "/s"})
-                        : fault == Fault::LifelineNamesOwnDescriptor
-                            ? s.Start({"sh", "-c", "exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-; exec \"$0\"", renderer},
-                                      {"VELTRANE_SHELL_LIFELINE=3"})
-                            : s.Start({renderer});
-  ASSERT_TRUE(WaitUntil([&] { return Covered(s.Capture(s.outputNames().front())); }, 30s, 100ms));
-  pid_t pid = started;
-  if (viaShell) {
-    const auto found = [&] {
+  } else {
+    // With 3 and up closed, the renderer's first descriptor of its own (its stop pipe) is 3.
+    started = pid = viaShell ? s.Start({s.Stage(kScr), "/s"})
+                  : fault == Fault::LifelineNamesOwnDescriptor
+                      ? s.Start({"sh", "-c", "exec 3<&- 4<&- 5<&- 6<&- 7<&- 8<&- 9<&-; exec \"$0\"", renderer},
+                                {"VELTRANE_SHELL_LIFELINE=3"}, log)
+                      : s.Start({renderer}, {}, log);
+    ASSERT_TRUE(WaitUntil([&] { return Covered(s.Capture(s.outputNames().front())); }, 30s, 100ms));
+    const auto rendererUnderShell = [&] {
       for (pid_t child : ChildrenOf(started))
-        if (Output("/proc/" + std::to_string(child) + "/cmdline").find("Veltrane.dll") != std::string::npos)
+        if (Contents("/proc/" + std::to_string(child) + "/cmdline").find("Veltrane.dll") != std::string::npos)
           return pid = child, true;
       return false;
     };
-    ASSERT_TRUE(WaitUntil(found, 10s)) << "no renderer under the shell";
+    ASSERT_TRUE(!viaShell || WaitUntil(rendererUnderShell, 10s)) << "no renderer under the shell";
+    if (fault == Fault::HeldLetterThenHeldEscape) {
+      EXPECT_EQ(s.Run({"wtype", "-P", "a", "-s", "1500", "-p", "a"}).code, 0);
+      EXPECT_FALSE(WaitProcess(pid, 0ms).has_value()) << "a held letter ended it";
+      holder = s.Start({"wtype", "-P", "Escape", "-s", "20000", "-p", "Escape"});
+    } else {
+      if (fault != Fault::LifelineNamesOwnDescriptor) kill(s.compositor(), SIGSTOP);
+      kill(started, viaShell ? SIGKILL : SIGTERM);
+    }
   }
-  std::optional<pid_t> holder;
-  if (fault == Fault::HeldLetterThenHeldEscape) {
-    // wtype's keyboard gives 'a' the key code 1, Escape's on an evdev keyboard.
-    EXPECT_EQ(s.Run({"wtype", "-P", "a", "-s", "1500", "-p", "a"}).code, 0);
-    EXPECT_FALSE(WaitProcess(pid, 0ms).has_value()) << "a held letter ended it";
-    holder = s.Start({"wtype", "-P", "Escape", "-s", "20000", "-p", "Escape"});
-  } else if (fault == Fault::LifelineNamesOwnDescriptor) {
-    kill(pid, SIGTERM);
-  } else {
-    kill(s.compositor(), SIGSTOP);
-    kill(started, viaShell ? SIGKILL : SIGTERM);
-  }
-  const bool ended = WaitUntil([&] { return ProcessGone(pid); }, 10s);
+  const bool ended = WaitUntil([&] { return ProcessGone(pid); }, 30s);
   kill(s.compositor(), SIGCONT);
   if (holder) KillProcess(*holder);
-  EXPECT_TRUE(ended) << "still running";
-  if (!viaShell) {
-    const std::optional<ExitStatus> end = WaitProcess(pid, 10s);
-    ASSERT_TRUE(end.has_value());
-    EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
-  }
+  ASSERT_TRUE(ended) << "still running";
+  if (viaShell) return;  // not our child: gone is all we can see
+  const std::optional<ExitStatus> end = WaitProcess(pid, 10s);
+  ASSERT_TRUE(end.has_value());
+  EXPECT_TRUE(end->exited && end->code == GetParam().code) << "signal " << end->signal << ", code " << end->code;
+  const std::string text = Contents(log);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), GetParam().code == 0 ? 0 : 1) << text;
+  EXPECT_TRUE(GetParam().code == 0 || text.rfind("Veltrane.dll: ", 0) == 0) << text;
 }
 
 }  // namespace
