@@ -25,6 +25,8 @@ std::string WaylandSocketPath(const char* waylandDisplay, const char* runtimeDir
     return std::string(runtimeDir) + "/" + waylandDisplay;
 }
 
+static_assert(sizeof(sockaddr_un{}.sun_path) == kSocketPathLimit);
+
 bool WaylandCompositorAnswers(const std::string& socketPath) {
     sockaddr_un address{};
     if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) return false;

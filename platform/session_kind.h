@@ -3,12 +3,16 @@
 // whose WAYLAND_DISPLAY names a compositor socket that accepts a connection.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace veltrane::platform {
 
 inline constexpr const char* kBackendVariable = "VELTRANE_BACKEND";
+
+// A socket address holds a path shorter than this (the zero that ends it included).
+inline constexpr std::size_t kSocketPathLimit = 108;
 
 enum class SessionKind { X11, Wayland };
 

@@ -16,6 +16,7 @@ namespace {
 int g_writeFd = -1;
 int g_readFd = -1;
 volatile sig_atomic_t g_lifelineFd = -1;
+int g_claimedLifelineFd = -1;
 
 void OnStopSignal(int signalNumber) {
     const int savedErrno = errno;
@@ -48,7 +49,7 @@ void OnLifeline(int) {
 
 }  // namespace
 
-bool WatchShellLifeline(const char* variable) {
+bool ClaimShellLifeline(const char* variable) {
     const char* text = std::getenv(variable);
     if (text == nullptr) return false;
     char* end = nullptr;
@@ -57,16 +58,25 @@ bool WatchShellLifeline(const char* variable) {
     const bool number = errno == 0 && end != text && *end == '\0' && fd > 2 && fd < 1 << 20;
     unsetenv(variable);  // for us alone, not for anything we might start
     struct stat info {};
-    if (!number || fstat(static_cast<int>(fd), &info) != 0 || !S_ISFIFO(info.st_mode) || g_writeFd < 0) return false;
+    if (!number || fstat(static_cast<int>(fd), &info) != 0 || !S_ISFIFO(info.st_mode)) return false;
+    // Nothing we start later inherits it.
     fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
-    fcntl(static_cast<int>(fd), F_SETFL, fcntl(static_cast<int>(fd), F_GETFL) | O_NONBLOCK | O_ASYNC);
-    fcntl(static_cast<int>(fd), F_SETOWN, getpid());
+    g_claimedLifelineFd = static_cast<int>(fd);
+    return true;
+}
+
+bool WatchShellLifeline() {
+    const int fd = g_claimedLifelineFd;
+    if (fd < 0 || g_writeFd < 0) return false;
+    g_claimedLifelineFd = -1;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK | O_ASYNC);
+    fcntl(fd, F_SETOWN, getpid());
     struct sigaction action {};
     action.sa_handler = OnLifeline;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGIO, &action, nullptr);
-    g_lifelineFd = static_cast<int>(fd);
+    g_lifelineFd = fd;
     // The shell may have ended before we were watching.
     raise(SIGIO);
     return true;

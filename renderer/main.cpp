@@ -22,6 +22,11 @@
 
 namespace {
 
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "Veltrane.dll: %s\n", message.c_str());
+    return 1;
+}
+
 // The full-screen window's run, once its window system is in place. GNOME's
 // overview would show the window as a thumbnail and keep the keyboard, so it is
 // closed first. Where the window system cannot hold the session's idle actions
@@ -36,7 +41,9 @@ int RunFullScreenWindow(bool windowSystemInhibits) {
     return RunRenderer(0);
 }
 
-int RunOwnWindow() {
+// `noWayland` says why the run is not on Wayland, when a Wayland compositor was
+// looked for and not reached.
+int RunOwnWindow(const std::string& noWayland = "") {
     using namespace veltrane;
     // Before anything touches X: gives the display back if we are killed outright.
     // Released as it goes out of scope, after the window system has restored.
@@ -47,17 +54,20 @@ int RunOwnWindow() {
     platform::WatchShellLifeline();
     platform::X11WindowSystem windowSystem(RendererPixelFormat(kRendererColorBits), stopFd);
     UseRendererServices(&windowSystem, &RealRendererScene());
-    return RunFullScreenWindow(false);
-}
-
-int Fail(const std::string& message) {
-    std::fprintf(stderr, "Veltrane.dll: %s\n", message.c_str());
-    return 1;
+    if (windowSystem.display() != nullptr) return RunFullScreenWindow(false);
+    // No display to reach: the run ends with its code for that, and says why.
+    const int code = RunRenderer(0);
+    const char* name = std::getenv("DISPLAY");
+    std::string line = name != nullptr && *name != '\0' ? "cannot open the X display \"" + std::string(name) + "\""
+                                                       : "no X display (DISPLAY is not set)";
+    if (!noWayland.empty()) line = noWayland + ", and " + line;
+    std::fprintf(stderr, "Veltrane.dll: %s\n", line.c_str());
+    return code;
 }
 
 // The own window on a Wayland compositor; nullopt when none answers and the
-// run goes on X11 instead (unless Wayland was asked for by name).
-std::optional<int> RunOwnWindowOnWayland(bool forced) {
+// run goes on X11 instead (unless Wayland was asked for by name), with `why`.
+std::optional<int> RunOwnWindowOnWayland(bool forced, std::string& why) {
     using namespace veltrane;
     const int stopFd = platform::InstallStopSignals();
     platform::WatchShellLifeline();
@@ -65,7 +75,11 @@ std::optional<int> RunOwnWindowOnWayland(bool forced) {
     std::unique_ptr<platform::WaylandWindowSystem> windowSystem =
         platform::WaylandWindowSystem::Connect(RendererPixelFormat(kRendererColorBits), stopFd, error);
     if (!windowSystem) {
-        if (!error.connected && !forced) return std::nullopt;
+        if (error.stopped) return 0;  // stopped before anything showed
+        if (!error.connected && !forced) {
+            why = error.reason;
+            return std::nullopt;
+        }
         return Fail(error.reason);
     }
     UseRendererServices(windowSystem.get(), &RealRendererScene());
@@ -78,11 +92,14 @@ int RunFullScreen() {
     std::string error;
     const platform::SessionKind kind = platform::DetectSessionKind(error);
     if (!error.empty()) return Fail(error);
+    std::string noWayland = "no Wayland compositor";
     if (kind == platform::SessionKind::Wayland) {
         const bool forced = platform::ForcedSessionKind(std::getenv(platform::kBackendVariable), error).has_value();
-        if (const std::optional<int> code = RunOwnWindowOnWayland(forced)) return *code;
+        if (const std::optional<int> code = RunOwnWindowOnWayland(forced, noWayland)) return *code;
+    } else if (platform::ForcedSessionKind(std::getenv(platform::kBackendVariable), error).has_value()) {
+        noWayland.clear();  // X11 asked for by name
     }
-    return RunOwnWindow();
+    return RunOwnWindow(noWayland);
 }
 
 int RunInHostWindow(const veltrane::HostOptions& options) {
@@ -103,6 +120,8 @@ int RunInHostWindow(const veltrane::HostOptions& options) {
 
 int main(int argc, char** argv) {
     using namespace veltrane;
+    // Before any descriptor of ours exists.
+    platform::ClaimShellLifeline();
     if (argc <= 1) return RunFullScreen();
 
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -9,7 +9,7 @@ VELTRANE_PACKAGES=(
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
   libxres-dev  # X-Resource: which process made a window that claims to hold the display mode
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0  # the renderer's Wayland backend
+  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0 libxkbcommon-dev  # the renderer's Wayland backend; xkbcommon reads the keymap
   libsystemd-dev  # sd-bus: the session's screen-saver inhibit and GNOME's overview
   sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
   gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses for the GNOME tests; gdbus talks to it

@@ -2,12 +2,17 @@
 //   - start to first frame on a private headless sway, against the X11 path on a
 //     private Xvfb of the same size, started in turns in one run (medians);
 //   - the renderer's CPU share and frame rate at 1600x900 on sway, where frames
-//     are paced by the compositor's frame callbacks.
+//     are paced by the compositor's frame callbacks;
+//   - sway's own CPU per presented frame and the frame rate at 1024x768 and on a
+//     1920x1080 output the 1024x768 picture is scaled to;
+//   - the time from SIGTERM to the renderer's end while its compositor is stopped.
 // The first frame is the return of the first buffer swap (eglSwapBuffers or
 // glXSwapBuffers), seen by a preloaded probe (swap_probe.c) in both runs.
 //
-//   wayland_bench [--runs N] [--seconds S]
-//     N starts per window system (default 9); S seconds of CPU sampling (default 10).
+//   wayland_bench [--runs N] [--seconds S] [--other PATH]
+//     N starts per window system (default 9); S seconds of CPU sampling (default 10);
+//     PATH another build's Veltrane.dll (an earlier commit, say), measured in the
+//     same sessions in turns with this build's for the last two figures.
 #include <signal.h>
 #include <time.h>
 #include <unistd.h>
@@ -154,15 +159,98 @@ void CpuFigures(int seconds) {
                 status && status->exited ? std::to_string(status->code).c_str() : "none (killed)");
 }
 
+struct Build {
+    const char* label;
+    std::string path;
+};
+
+// sway's and the renderer's CPU over `seconds` of a running renderer, per
+// presented frame, on one output of `width` x `height`, for each build in turn.
+void CompositorCostFigures(int width, int height, int seconds, const std::vector<Build>& builds) {
+    veltrane::testing::SwaySession sway({1, width, height});
+    if (!sway.ok()) {
+        std::printf("compositor cost: could not start sway: %s\n", sway.why().c_str());
+        return;
+    }
+    std::printf("sway at %dx%d (the picture is drawn at 1024x768), over %d s each:\n", width, height, seconds);
+    const std::string probe = sway.Stage(kProbe);
+    for (const Build& build : builds) {
+        const std::string renderer = sway.Stage(build.path, "renderer-" + std::to_string(&build - builds.data()));
+        const std::string file = sway.PathFor("probe-cost-" + std::to_string(&build - builds.data()));
+        const pid_t pid = sway.Start({renderer}, {"LD_PRELOAD=" + probe, "VELTRANE_SWAP_PROBE=" + file});
+        if (!WaitUntil([&] { return ReadProbe(file).has_value(); }, 20s, 5ms)) {
+            std::printf("  %-12s no frame came\n", build.label);
+            KillProcess(pid);
+            continue;
+        }
+        std::this_thread::sleep_for(2s);  // past the start-up
+        const auto t0 = std::chrono::steady_clock::now();
+        const double sway0 = CpuSecondsOf(sway.compositor()), own0 = CpuSecondsOf(pid);
+        const unsigned long long swaps0 = ReadProbe(file).value_or(ProbeReading{}).swaps;
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const double sway1 = CpuSecondsOf(sway.compositor()), own1 = CpuSecondsOf(pid);
+        const unsigned long long swaps1 = ReadProbe(file).value_or(ProbeReading{}).swaps;
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        kill(pid, SIGTERM);
+        if (!WaitProcess(pid, 5s)) KillProcess(pid);
+        const double frames = static_cast<double>(swaps1 - swaps0);
+        if (frames <= 0) continue;
+        std::printf("  %-12s sway %5.2f ms/frame   renderer %5.2f ms/frame   %5.1f frames/s\n", build.label,
+                    1000.0 * (sway1 - sway0) / frames, 1000.0 * (own1 - own0) / frames, frames / elapsed);
+    }
+}
+
+// From SIGTERM to the renderer's end while sway is stopped (SIGSTOP), `runs`
+// times per build; a renderer still running after 5 s counts as 5 s and is left
+// to end once sway continues.
+void StoppedCompositorFigures(int runs, const std::vector<Build>& builds) {
+    veltrane::testing::SwaySession sway({1, 1024, 768});
+    if (!sway.ok()) {
+        std::printf("stopped compositor: could not start sway: %s\n", sway.why().c_str());
+        return;
+    }
+    std::printf("SIGTERM to exit with sway stopped, %d runs each (median, max ms; runs over 5 s):\n", runs);
+    const std::string probe = sway.Stage(kProbe);
+    for (const Build& build : builds) {
+        const std::string renderer = sway.Stage(build.path, "renderer-" + std::to_string(&build - builds.data()));
+        const std::string file = sway.PathFor("probe-stop-" + std::to_string(&build - builds.data()));
+        std::vector<double> ms;
+        int hung = 0;
+        for (int i = 0; i < runs; ++i) {
+            std::remove(file.c_str());
+            const pid_t pid = sway.Start({renderer}, {"LD_PRELOAD=" + probe, "VELTRANE_SWAP_PROBE=" + file});
+            WaitUntil([&] { return ReadProbe(file).has_value(); }, 20s, 5ms);
+            kill(sway.compositor(), SIGSTOP);
+            const unsigned long long t0 = MonotonicNs();
+            kill(pid, SIGTERM);
+            const bool ended = WaitProcess(pid, 5s).has_value();
+            ms.push_back(static_cast<double>(MonotonicNs() - t0) / 1e6);
+            kill(sway.compositor(), SIGCONT);
+            if (!ended) {
+                ++hung;
+                if (!WaitProcess(pid, 10s)) KillProcess(pid);
+            }
+        }
+        std::printf("  %-12s %8.1f  %8.1f  %d of %d\n", build.label, Median(ms), *std::max_element(ms.begin(), ms.end()),
+                    hung, runs);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 9, seconds = 10;
+    std::vector<Build> builds;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
         if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--other") == 0) builds.push_back({"other", argv[i + 1]});
     }
+    builds.push_back({"this build", kRenderer});
     StartUpFigures(runs);
     CpuFigures(seconds);
+    CompositorCostFigures(1024, 768, seconds, builds);
+    CompositorCostFigures(1920, 1080, seconds, builds);
+    StoppedCompositorFigures(std::max(runs, 10), builds);
     return 0;
 }

@@ -57,6 +57,14 @@ GlConfigTraits ReadEglConfigTraits(EGLDisplay display, EGLConfig config) {
     return t;
 }
 
+int ChooseWaylandGlConfig(const std::vector<GlConfigTraits>& configs, const PixelFormatRequest& request) {
+    constexpr std::uint8_t kXrgb8888ColourBits = 24;
+    PixelFormatRequest wayland = request;
+    wayland.cColorBits = kXrgb8888ColourBits;
+    wayland.cAlphaBits = 0;
+    return ChooseGlConfig(configs, wayland);
+}
+
 WaylandEgl::~WaylandEgl() {
     if (display_ == EGL_NO_DISPLAY) return;
     eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -83,7 +91,7 @@ std::string WaylandEgl::Initialize(wl_display* display) {
 }
 
 int WaylandEgl::ChooseFormat(const PixelFormatRequest& request) const {
-    return ChooseGlConfig(traits_, request) + 1;
+    return ChooseWaylandGlConfig(traits_, request) + 1;
 }
 
 EGLConfig WaylandEgl::ConfigAt(int format) const {

@@ -21,6 +21,13 @@ namespace veltrane::platform {
 // show through the surface, so it counts as having no usable visual.
 GlConfigTraits ReadEglConfigTraits(EGLDisplay display, EGLConfig config);
 
+// Index of the configuration a Wayland window gets for `request`, -1 when none
+// serves: 8 bits a channel without alpha (the compositor's XRGB8888) whatever
+// colour bits are asked, since no Wayland client switches an output to fewer
+// and the compositor would convert a 16-bit buffer on every frame; depth and
+// the rest as ChooseGlConfig weighs them.
+int ChooseWaylandGlConfig(const std::vector<GlConfigTraits>& configs, const PixelFormatRequest& request);
+
 class WaylandEgl {
 public:
     WaylandEgl() = default;

@@ -1,9 +1,18 @@
 #include "platform/wayland/wl_globals.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <wayland-client.h>
+
+#include "platform/session_kind.h"
 
 #include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "viewporter-client-protocol.h"
@@ -28,11 +37,103 @@ constexpr std::uint32_t kSeatVersion = 5;
 constexpr std::uint32_t kOutputVersion = 3;
 constexpr std::uint32_t kLayerShellVersion = 4;
 
+// libwayland writes its messages to stderr unprefixed, some over several calls;
+// each becomes one line of ours.
+void LogLine(const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == ' ')) text[--length] = '\0';
+    if (length > 0) std::fprintf(stderr, "Veltrane.dll: Wayland: %s\n", text);
+}
+
+void SyncDone(void* data, wl_callback*, std::uint32_t) { *static_cast<bool*>(data) = true; }
+const wl_callback_listener kSyncListener = {SyncDone};
+
 }  // namespace
 
-std::unique_ptr<WaylandGlobals> WaylandGlobals::Connect() {
+Exchange ExchangeWithin(wl_display* display, int stopFd, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool answered = false;
+    wl_callback* sync = wl_display_sync(display);
+    wl_callback_add_listener(sync, &kSyncListener, &answered);
+    Exchange result = Exchange::Answered;
+    while (!answered) {
+        bool lost = false;
+        while (!lost && wl_display_prepare_read(display) != 0) lost = wl_display_dispatch_pending(display) < 0;
+        if (lost) {
+            result = Exchange::Lost;
+            break;
+        }
+        if (answered) {
+            wl_display_cancel_read(display);
+            break;
+        }
+        bool unsent = false;  // the socket is full: wait until it takes more too
+        if (wl_display_flush(display) < 0) {
+            if (errno != EAGAIN) {
+                wl_display_cancel_read(display);
+                result = Exchange::Lost;
+                break;
+            }
+            unsent = true;
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            wl_display_cancel_read(display);
+            result = Exchange::Silent;
+            break;
+        }
+        pollfd fds[2] = {{wl_display_get_fd(display), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0},
+                         {stopFd, POLLIN, 0}};
+        const int ready = poll(fds, stopFd >= 0 ? 2 : 1, static_cast<int>(left));
+        if (ready > 0 && stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP)) != 0) {
+            wl_display_cancel_read(display);
+            result = Exchange::Stopped;
+            break;
+        }
+        if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            if (wl_display_read_events(display) < 0) {
+                result = Exchange::Lost;
+                break;
+            }
+        } else {
+            wl_display_cancel_read(display);
+        }
+        if (wl_display_dispatch_pending(display) < 0) {
+            result = Exchange::Lost;
+            break;
+        }
+    }
+    // An answer that comes after we gave up goes to a destroyed proxy and is dropped.
+    wl_callback_destroy(sync);
+    return result;
+}
+
+std::unique_ptr<WaylandGlobals> WaylandGlobals::Connect(std::string& reason) {
+    wl_log_set_handler_client(LogLine);
+    // libwayland refuses a path too long for a socket address with a message of
+    // its own that repeats the whole path; ours is shorter.
+    if (std::getenv("WAYLAND_SOCKET") == nullptr) {
+        const char* name = std::getenv("WAYLAND_DISPLAY");
+        const std::string path =
+            WaylandSocketPath(name != nullptr && *name != '\0' ? name : "wayland-0", std::getenv("XDG_RUNTIME_DIR"));
+        if (path.empty()) {
+            reason = "WAYLAND_DISPLAY names no socket (XDG_RUNTIME_DIR is not set)";
+            return nullptr;
+        }
+        if (path.size() >= kSocketPathLimit) {
+            reason = "WAYLAND_DISPLAY names a socket path of " + std::to_string(path.size()) +
+                     " bytes, more than a socket address holds";
+            return nullptr;
+        }
+    }
     wl_display* display = wl_display_connect(nullptr);
-    if (display == nullptr) return nullptr;
+    if (display == nullptr) {
+        reason = "cannot connect to a Wayland compositor";
+        return nullptr;
+    }
     return std::unique_ptr<WaylandGlobals>(new WaylandGlobals(display));
 }
 
@@ -55,16 +156,22 @@ WaylandGlobals::~WaylandGlobals() {
     wl_display_disconnect(display_);
 }
 
-std::string WaylandGlobals::Bind() {
+Exchange WaylandGlobals::Bind(int stopFd, int timeoutMs, std::string& reason) {
     static const wl_registry_listener listener = {Global, GlobalRemove};
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &listener, this);
-    if (wl_display_roundtrip(display_) < 0) return "the Wayland compositor closed the connection";
-    if (compositor_ == nullptr || shm_ == nullptr) return "the Wayland compositor offers no wl_compositor or wl_shm";
-    if (layerShell_ == nullptr && wmBase_ == nullptr) {
-        return "the Wayland compositor offers neither the layer shell nor xdg-shell";
+    const Exchange exchange = ExchangeWithin(display_, stopFd, timeoutMs);
+    if (exchange == Exchange::Lost) reason = "the Wayland compositor closed the connection";
+    if (exchange == Exchange::Silent) {
+        reason = "the Wayland compositor did not answer within " + std::to_string(timeoutMs / 1000) + " s";
     }
-    return {};
+    if (exchange != Exchange::Answered) return exchange;
+    if (compositor_ == nullptr || shm_ == nullptr) {
+        reason = "the Wayland compositor offers no wl_compositor or wl_shm";
+    } else if (layerShell_ == nullptr && wmBase_ == nullptr) {
+        reason = "the Wayland compositor offers neither the layer shell nor xdg-shell";
+    }
+    return exchange;
 }
 
 void WaylandGlobals::SetListeners(OutputListener* outputs, SeatListener* seats) {

@@ -21,6 +21,19 @@ struct zwp_idle_inhibit_manager_v1;
 
 namespace veltrane::platform {
 
+// How a bounded exchange with the compositor ended.
+enum class Exchange {
+    Answered,  // the compositor answered everything sent before it
+    Stopped,   // the stop pipe became readable first (its bytes are left there)
+    Silent,    // no answer within the time limit
+    Lost,      // the connection is gone
+};
+
+// Sends what is buffered and waits until the compositor has answered it, at most
+// `timeoutMs` and only until `stopFd` (when >= 0) becomes readable, dispatching
+// what arrives meanwhile. libwayland's own round trip waits for ever.
+Exchange ExchangeWithin(wl_display* display, int stopFd, int timeoutMs);
+
 struct WaylandOutput {
     std::uint32_t name = 0;  // the registry's name for it
     wl_output* output = nullptr;
@@ -44,15 +57,16 @@ public:
 class WaylandGlobals {
 public:
     // Connects to the compositor WAYLAND_DISPLAY names (wayland-0 when unset);
-    // nullptr when none answers.
-    static std::unique_ptr<WaylandGlobals> Connect();
+    // nullptr, with the reason, when there is none to connect to. libwayland's
+    // own messages go to stderr as one line of ours each from here on.
+    static std::unique_ptr<WaylandGlobals> Connect(std::string& reason);
     ~WaylandGlobals();
     WaylandGlobals(const WaylandGlobals&) = delete;
     WaylandGlobals& operator=(const WaylandGlobals&) = delete;
 
-    // Binds what the compositor offers, in one round trip. Empty when the
-    // compositor is usable, else why not.
-    std::string Bind();
+    // Binds what the compositor offers, in one exchange bounded as ExchangeWithin's;
+    // Answered with an empty `reason` when the compositor is usable, else why not.
+    Exchange Bind(int stopFd, int timeoutMs, std::string& reason);
 
     void SetListeners(OutputListener* outputs, SeatListener* seats);
 

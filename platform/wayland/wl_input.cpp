@@ -1,17 +1,34 @@
 #include "platform/wayland/wl_input.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include <wayland-client.h>
 #include <wayland-cursor.h>
+#include <xkbcommon/xkbcommon.h>
 
 namespace veltrane::platform {
 
 namespace {
-constexpr std::uint32_t kEvdevEscape = 1;  // KEY_ESC
+constexpr std::uint32_t kEvdevEscape = 1;  // KEY_ESC, for a keyboard that sends no keymap
+constexpr std::uint32_t kXkbKeycodeOffset = 8;  // xkb's key codes are the protocol's plus 8
 constexpr int kCursorSize = 24;
+
+// The keymap the compositor sends, read from its file; null when it cannot be read.
+xkb_keymap* ReadKeymap(xkb_context* context, std::int32_t fd, std::uint32_t size) {
+    if (context == nullptr || size == 0) return nullptr;
+    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (text == MAP_FAILED) return nullptr;
+    // The text ends with a zero inside `size`; the parser is given its length without it.
+    const std::size_t length = strnlen(static_cast<const char*>(text), size);
+    xkb_keymap* keymap = xkb_keymap_new_from_buffer(context, static_cast<const char*>(text), length,
+                                                    XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    munmap(text, size);
+    return keymap;
+}
 
 // Before version 3 of the seat a pointer or keyboard can only be dropped on our side.
 void Release(wl_pointer* pointer) {
@@ -40,6 +57,26 @@ struct WaylandInput::Seat {
     wl_surface* pointerOver = nullptr;  // our surface under the pointer
     std::uint32_t enterSerial = 0;
     wl_surface* keyboardFocus = nullptr;
+    bool keymapSent = false;        // the keyboard said which keymap it uses
+    xkb_keymap* keymap = nullptr;   // that keymap, when it could be read
+    xkb_state* keyState = nullptr;  // its modifiers and group, as the compositor reports them
+    std::vector<std::uint32_t> escapesDown;  // the key codes pressed as Escape
+
+    ~Seat() { DropKeymap(); }
+    void DropKeymap() {
+        if (keyState != nullptr) xkb_state_unref(keyState);
+        if (keymap != nullptr) xkb_keymap_unref(keymap);
+        keyState = nullptr;
+        keymap = nullptr;
+    }
+    // Whether `key` (a protocol key code) is Escape in the current state. With a
+    // keymap that could not be read no key is; a keyboard with no keymap at
+    // all sends evdev codes.
+    bool IsEscape(std::uint32_t key) const {
+        if (!keymapSent) return key == kEvdevEscape;
+        if (keyState == nullptr) return false;
+        return xkb_state_key_get_one_sym(keyState, key + kXkbKeycodeOffset) == XKB_KEY_Escape;
+    }
 };
 
 // The protocol's listeners; every event of the bound versions has a handler.
@@ -64,7 +101,18 @@ struct InputEvents {
     static void PointerAxisStop(void*, wl_pointer*, std::uint32_t, std::uint32_t) {}
     static void PointerAxisDiscrete(void*, wl_pointer*, std::uint32_t, std::int32_t) {}
 
-    static void KeyboardKeymap(void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) { close(fd); }
+    static void KeyboardKeymap(void* data, wl_keyboard*, std::uint32_t format, std::int32_t fd,
+                               std::uint32_t size) {
+        auto* seat = static_cast<Seat*>(data);
+        seat->DropKeymap();
+        seat->escapesDown.clear();
+        seat->keymapSent = format != WL_KEYBOARD_KEYMAP_FORMAT_NO_KEYMAP;
+        if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+            seat->keymap = ReadKeymap(seat->owner->xkb_, fd, size);
+            if (seat->keymap != nullptr) seat->keyState = xkb_state_new(seat->keymap);
+        }
+        close(fd);
+    }
     static void KeyboardEnter(void* data, wl_keyboard*, std::uint32_t, wl_surface* surface, wl_array* keys) {
         auto* seat = static_cast<Seat*>(data);
         seat->keyboardFocus = surface;
@@ -73,21 +121,38 @@ struct InputEvents {
         // a new keyboard object learns of a press only here.
         const auto* pressed = static_cast<const std::uint32_t*>(keys->data);
         const std::size_t count = keys->size / sizeof(std::uint32_t);
-        if (std::find(pressed, pressed + count, kEvdevEscape) != pressed + count) {
-            seat->owner->keys_.EscapeKey(surface, true);
+        seat->escapesDown.clear();
+        for (std::size_t i = 0; i < count; ++i) {
+            if (seat->IsEscape(pressed[i])) seat->escapesDown.push_back(pressed[i]);
         }
+        if (!seat->escapesDown.empty()) seat->owner->keys_.EscapeKey(surface, true);
     }
     static void KeyboardLeave(void* data, wl_keyboard*, std::uint32_t, wl_surface*) {
-        static_cast<Seat*>(data)->keyboardFocus = nullptr;
+        auto* seat = static_cast<Seat*>(data);
+        seat->keyboardFocus = nullptr;
+        seat->escapesDown.clear();
     }
     static void KeyboardKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t key,
                             std::uint32_t state) {
         auto* seat = static_cast<Seat*>(data);
-        if (key != kEvdevEscape) return;
-        seat->owner->keys_.EscapeKey(seat->keyboardFocus, state == WL_KEYBOARD_KEY_STATE_PRESSED);
+        auto& down = seat->escapesDown;
+        if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
+            if (!seat->IsEscape(key)) return;
+            if (std::find(down.begin(), down.end(), key) == down.end()) down.push_back(key);
+            seat->owner->keys_.EscapeKey(seat->keyboardFocus, true);
+            return;
+        }
+        // A release is Escape's when its press was, whatever the modifiers did since.
+        const auto it = std::find(down.begin(), down.end(), key);
+        if (it == down.end()) return;
+        down.erase(it);
+        seat->owner->keys_.EscapeKey(seat->keyboardFocus, false);
     }
-    static void KeyboardModifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                                  std::uint32_t) {}
+    static void KeyboardModifiers(void* data, wl_keyboard*, std::uint32_t, std::uint32_t depressed,
+                                  std::uint32_t latched, std::uint32_t locked, std::uint32_t group) {
+        auto* seat = static_cast<Seat*>(data);
+        if (seat->keyState != nullptr) xkb_state_update_mask(seat->keyState, depressed, latched, locked, 0, 0, group);
+    }
     // The compositor sends presses only; a held key is not repeated here.
     static void KeyboardRepeatInfo(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
 
@@ -117,16 +182,21 @@ struct InputEvents {
             Release(seat->keyboard);
             seat->keyboard = nullptr;
             seat->keyboardFocus = nullptr;
+            seat->keymapSent = false;
+            seat->DropKeymap();
+            seat->escapesDown.clear();
         }
     }
     static void Name(void*, wl_seat*, const char*) {}
 };
 
-WaylandInput::WaylandInput(WaylandGlobals& globals, KeyTarget& keys) : globals_(globals), keys_(keys) {}
+WaylandInput::WaylandInput(WaylandGlobals& globals, KeyTarget& keys)
+    : globals_(globals), keys_(keys), xkb_(xkb_context_new(static_cast<xkb_context_flags>(XKB_CONTEXT_NO_DEFAULT_INCLUDES | XKB_CONTEXT_NO_ENVIRONMENT_NAMES))) {}
 
 WaylandInput::~WaylandInput() {
     while (!seats_.empty()) SeatRemoved(seats_.back()->name);
     if (theme_ != nullptr) wl_cursor_theme_destroy(theme_);
+    if (xkb_ != nullptr) xkb_context_unref(xkb_);
 }
 
 void WaylandInput::SeatAdded(std::uint32_t name, wl_seat* wlSeat) {

@@ -1,6 +1,8 @@
 // Pointer and keyboard of every seat: the pointer is hidden over our surfaces
 // while the display count is below 0, and Escape presses and releases are
-// handed on. Escape is evdev code 1 whatever the keymap, so no keymap is read.
+// handed on. Escape is the key the seat's keymap gives the Escape keysym: a
+// virtual keyboard (on-screen, remote desktop, wtype) brings a keymap of its
+// own whose key codes are not the evdev ones.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ struct wl_surface;
 struct wl_pointer;
 struct wl_keyboard;
 struct wl_cursor_theme;
+struct xkb_context;
 
 namespace veltrane::platform {
 
@@ -45,6 +48,7 @@ private:
     KeyTarget& keys_;
     int cursorCount_ = 0;
     wl_cursor_theme* theme_ = nullptr;  // loaded the first time a pointer is shown
+    xkb_context* xkb_ = nullptr;
     std::vector<std::unique_ptr<Seat>> seats_;
 
     friend struct InputEvents;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 
 #include <wayland-client.h>
@@ -76,22 +75,19 @@ struct WindowEvents {
 
 namespace {
 
+// How long the first exchange may take before the compositor counts as silent,
+// and how long a destroyed window waits to be gone from the screen.
+constexpr int kConnectTimeoutMs = 4000;
+constexpr int kDestroyTimeoutMs = 500;
+
 const wl_surface_listener kSurfaceListener = {WindowEvents::Enter, WindowEvents::Leave};
 const wl_callback_listener kFrameListener = {WindowEvents::FrameDone};
 
 // The connection is gone: nothing is left to give back (the compositor drops
 // our surfaces, the hidden pointer and the inhibitor with it), so the program
-// ends at once. A protocol error is our fault and is said so.
+// ends at once. A protocol error is our fault; libwayland has said which.
 [[noreturn]] void ConnectionLost(wl_display* display) {
-    if (wl_display_get_error(display) == EPROTO) {
-        const wl_interface* interface = nullptr;
-        std::uint32_t id = 0;
-        const std::uint32_t code = wl_display_get_protocol_error(display, &interface, &id);
-        std::fprintf(stderr, "Veltrane.dll: Wayland protocol error %u on %s\n", code,
-                     interface != nullptr ? interface->name : "the display");
-        _exit(1);
-    }
-    _exit(0);
+    _exit(wl_display_get_error(display) == EPROTO ? 1 : 0);
 }
 
 LParam SizeLParam(SurfaceSize size) {
@@ -104,14 +100,14 @@ bool SameSize(SurfaceSize a, SurfaceSize b) { return a.width == b.width && a.hei
 
 std::unique_ptr<WaylandWindowSystem> WaylandWindowSystem::Connect(const PixelFormatRequest& request, int stopFd,
                                                                   WaylandConnectError& error) {
-    std::unique_ptr<WaylandGlobals> globals = WaylandGlobals::Connect();
-    if (!globals) {
-        error = WaylandConnectError{false, "cannot connect to a Wayland compositor"};
-        return nullptr;
-    }
-    error.connected = true;
-    error.reason = globals->Bind();
-    if (!error.reason.empty()) return nullptr;
+    error = WaylandConnectError{};
+    std::unique_ptr<WaylandGlobals> globals = WaylandGlobals::Connect(error.reason);
+    if (!globals) return nullptr;
+    const Exchange exchange = globals->Bind(stopFd, kConnectTimeoutMs, error.reason);
+    error.stopped = exchange == Exchange::Stopped;
+    // A socket that takes connections and never answers is no compositor.
+    error.connected = exchange == Exchange::Answered || exchange == Exchange::Lost;
+    if (exchange != Exchange::Answered || !error.reason.empty()) return nullptr;
     std::unique_ptr<WaylandWindowSystem> system(new WaylandWindowSystem(std::move(globals), stopFd));
     error.reason = system->egl_->Initialize(system->globals_->display());
     if (!error.reason.empty()) return nullptr;
@@ -291,8 +287,15 @@ bool WaylandWindowSystem::DestroyWindow(WindowHandle hWnd) {
     // What was posted to the window dies with it.
     queue_.Drop(hWnd);
     UpdateCovers();
-    // Gone from the screen for everyone from here on.
-    wl_display_roundtrip(globals_->display());
+    if (stopRequested_) {
+        // On the way out nothing waits for the compositor, which may be stopped:
+        // what is sent is enough, and it drops the rest with the connection.
+        wl_display_flush(globals_->display());
+        return true;
+    }
+    // Gone from the screen for everyone from here on, unless the compositor is
+    // slow to answer or a stop signal comes first.
+    if (ExchangeWithin(globals_->display(), stopFd_, kDestroyTimeoutMs) == Exchange::Stopped) TakeStopRequests();
     return true;
 }
 

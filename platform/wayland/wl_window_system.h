@@ -26,13 +26,15 @@ class BlackCover;
 
 struct WaylandConnectError {
     bool connected = false;  // a compositor answered, but cannot serve us
+    bool stopped = false;    // a stop signal came while connecting
     std::string reason;      // one line
 };
 
 class WaylandWindowSystem final : public WindowSystem, private OutputListener, private KeyTarget {
 public:
     // Connects to the compositor WAYLAND_DISPLAY names and readies EGL for
-    // `request`; null, with the reason, when there is none or it cannot serve.
+    // `request`; null, with the reason, when there is none, it does not answer
+    // within a few seconds or it cannot serve, or when a stop signal came first.
     // `stopFd` is a pipe (stop_signals.h) whose bytes become WM_CLOSE.
     static std::unique_ptr<WaylandWindowSystem> Connect(const PixelFormatRequest& request, int stopFd,
                                                         WaylandConnectError& error);

@@ -15,7 +15,7 @@ deb=$TMP/veltrane_${VERSION}_$(dpkg --print-architecture).deb
 
 field() { dpkg-deb -f "$deb" "$1"; }
 # dpkg-shlibdeps found the libraries both programs link.
-for lib in libc6 libx11-6 libqt6widgets6 libxrandr2 libwayland-client0 libegl1; do
+for lib in libc6 libx11-6 libqt6widgets6 libxrandr2 libwayland-client0 libegl1 libxkbcommon0; do
   grep -q "\b$lib\b" <<<"$(field Depends)" || fail "Depends lacks $lib: $(field Depends)"
 done
 [ "$(field Recommends)" = "libgl1-mesa-dri, fonts-dejavu-core, fonts-ipafont-gothic, xdg-utils" ] ||

@@ -72,6 +72,7 @@ class WaylandSession {
 
   // Ends the compositor alone: its clients lose their connection.
   void EndCompositor();
+  pid_t compositor() const { return compositor_; }
 
   virtual Picture Capture(const std::string& output) = 0;
   const std::vector<std::string>& outputNames() const { return outputNames_; }
