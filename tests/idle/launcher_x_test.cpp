@@ -1,0 +1,133 @@
+// veltrane-idle on a private Xvfb: the saver starts after the time-out with no
+// input, covers the screen, ends on Escape and starts again after the next idle
+// period; a client resetting the X screen saver keeps it off; SIGTERM and a lost
+// server end it with 0; bad options and a session without an idle clock are
+// refused with one line.
+#include <signal.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "support/xvfb_session.h"
+
+namespace veltrane {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;
+
+const std::string kLauncher = std::string(VELTRANE_BIN_DIR) + "/veltrane-idle";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The saver the launcher runs now, or -1.
+pid_t SaverOf(pid_t launcher) {
+  const std::vector<pid_t> children = ChildrenOf(launcher);
+  return children.empty() ? -1 : children.front();
+}
+
+// The renderer's full-screen window is up and its field drawn.
+bool Covered(XvfbSession& x) {
+  const ::Window w = x.FindWindow("Lumora_VC");
+  if (w == 0) return false;
+  const WindowInfo info = x.Info(w);
+  return info.viewable && info.width == 1024 && info.height == 768;
+}
+
+void ExpectEndsWithZero(pid_t launcher, pid_t saver) {
+  kill(launcher, SIGTERM);
+  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
+  ASSERT_TRUE(end.has_value()) << "still running after SIGTERM";
+  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+  if (saver > 0) {
+    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s)) << "the saver outlived it";
+  }
+}
+
+TEST(LauncherOnXvfb, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
+  XvfbSession x;
+  VELTRANE_REQUIRE_XVFB(x);
+  const std::string log = MakeTempDir("idle-x") + "/out";
+  const pid_t launcher = StartProcess({kLauncher, "--timeout", "2"}, x.env(), log);
+
+  pid_t first = -1;
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadAll(log);
+  EXPECT_TRUE(WaitUntil([&] { return Covered(x); }, 30s, 50ms)) << "the saver does not cover the screen";
+  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: the X server's IDLETIME"), std::string::npos) << ReadAll(log);
+
+  // Escape held until the saver has ended (the renderer reads a held key).
+  x.Key("Escape", true);
+  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(first) && SaverOf(launcher) != first; }, 30s));
+  x.Key("Escape", false);
+
+  pid_t second = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (second = SaverOf(launcher)) > 0 && second != first; }, 30s))
+      << "no saver after the next idle period";
+  EXPECT_TRUE(WaitUntil([&] { return Covered(x); }, 30s, 50ms));
+  ExpectEndsWithZero(launcher, second);
+}
+
+// As video players do while they play: the X screen saver reset every moment.
+TEST(LauncherOnXvfb, AClientResettingTheScreenSaverKeepsItOff) {
+  XvfbSession x;
+  VELTRANE_REQUIRE_XVFB(x);
+  const pid_t player = x.Start({"sh", "-c", "while :; do xset s reset; sleep 0.2; done"});
+  const pid_t launcher = x.Start({kLauncher, "--timeout", "1"});
+  // Three time-outs and more without a saver: a state that holds, so it is
+  // watched for the whole while.
+  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the resets";
+  KillProcess(player);
+  pid_t saver = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver once the resets stopped";
+  ExpectEndsWithZero(launcher, saver);
+}
+
+TEST(LauncherOnXvfb, LostServerEndsItWithZeroAndItsSaver) {
+  XvfbSession x;
+  VELTRANE_REQUIRE_XVFB(x);
+  const pid_t launcher = x.Start({kLauncher, "--timeout", "1"});
+  pid_t saver = -1;
+  ASSERT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s));
+  x.KillServer();
+  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
+  ASSERT_TRUE(end.has_value()) << "still running without its server";
+  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s));
+}
+
+struct Refusal {
+  const char* name;
+  std::vector<std::string> args;
+};
+// Test names and failures show the case by its name.
+void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
+
+
+class LauncherRefuses : public ::testing::TestWithParam<Refusal> {};
+INSTANTIATE_TEST_SUITE_P(Table, LauncherRefuses,
+                         ::testing::ValuesIn(std::vector<Refusal>{{"UnknownOption", {"--fast"}},
+                                                                  {"ZeroTimeout", {"--timeout", "0"}},
+                                                                  {"ASessionWithNoIdleClock", {}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(LauncherRefuses, WithOneLineAndCodeOne) {
+  std::vector<std::string> argv{kLauncher};
+  argv.insert(argv.end(), GetParam().args.begin(), GetParam().args.end());
+  std::string output;
+  const ExitStatus st = RunProcess(argv,
+                                   {"DISPLAY=", "WAYLAND_DISPLAY=", "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                                    "XDG_RUNTIME_DIR=/nonexistent"},
+                                   20s, &output);
+  EXPECT_TRUE(st.exited && st.code == 1) << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+  EXPECT_EQ(output.rfind("veltrane-idle: ", 0), 0u) << output;
+}
+
+}  // namespace
+}  // namespace veltrane
