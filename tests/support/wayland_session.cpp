@@ -147,7 +147,7 @@ std::vector<pid_t> WaylandSession::Clients() const {
 void WaylandSession::MarkReady() { helpers_ = SessionProcesses(); }
 
 void WaylandSession::Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                            const std::string& socket) {
+                            const std::string& socket, std::chrono::milliseconds limit) {
   const std::string log = dir_ + "/compositor.log";
   compositor_ = StartProcess(argv, env, log, user_, dir_);
   std::optional<ExitStatus> ended;
@@ -161,7 +161,7 @@ void WaylandSession::Launch(const std::vector<std::string>& argv, const std::vec
         }
         return !socket_.empty();
       },
-      20s, 20ms);
+      limit, 20ms);
   if (ended) compositor_ = -1;
   if (!ok()) {
     why_ = argv[0] + (ended ? " ended" : " made no socket") + ":\n" + Tail(ReadFile(log));

@@ -78,8 +78,10 @@ class WaylandSession {
 
  protected:
   WaylandSession();
-  // Starts the compositor and waits for its socket (`socket`, or any wayland-N when empty).
-  void Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& socket);
+  // Starts the compositor and waits up to `limit` for its socket (`socket`, or any
+  // wayland-N when empty).
+  void Launch(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& socket,
+              std::chrono::milliseconds limit = std::chrono::seconds(20));
   std::string dir_, runtime_, programs_, socket_, why_;
   // Every process with the session's runtime folder in its environment.
   std::vector<pid_t> SessionProcesses() const;
