@@ -24,7 +24,8 @@ class IdleSource {
   virtual int Fd() const = 0;
   // Called before each wait: flushes what is queued. Returns the poll events to
   // wait for on Fd() and sets `timeoutMs` (-1: none) when the source has a call
-  // in flight with a time limit.
+  // in flight with a time limit, or 0 when it holds messages already read;
+  // Dispatch follows when that time has passed.
   virtual short PrepareWait(int& timeoutMs) = 0;
   // Handles what arrived. False when the session is gone.
   virtual bool Dispatch() = 0;

@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
     const short events = source->PrepareWait(timeoutMs);
     std::vector<pollfd> fds = {{signalFd, POLLIN, 0}, {source->Fd(), events, 0}};
     if (saver.Fd() >= 0) fds.push_back({saver.Fd(), POLLIN, 0});
-    if (poll(fds.data(), fds.size(), timeoutMs) < 0) {
+    const int ready = poll(fds.data(), fds.size(), timeoutMs);
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -142,7 +143,9 @@ int main(int argc, char** argv) {
         if (info.ssi_signo != SIGCHLD) stop = true;
     }
     if (saver.Reap()) act(Happening::SaverEnded);
-    if (!stop && fds[1].revents != 0 && !source->Dispatch()) lost = true;
+    // A source's own time limit (or messages it already holds) wants a dispatch
+    // too, with nothing to read.
+    if (!stop && (fds[1].revents != 0 || ready == 0) && !source->Dispatch()) lost = true;
   }
   if (lost) Say("the session's idle clock " + source->Name() + " is gone");
   saver.Stop(std::chrono::seconds(5));
