@@ -94,5 +94,18 @@ TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
   ExpectEndsWithZero(launcher, saver);
 }
 
+// gnome-shell ending takes its IdleMonitor off the bus, which stays: the session is gone.
+TEST(LauncherOnGnome, TheShellEndingEndsItWithZero) {
+  GnomeSession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "600"}, {}, log);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 30s)) << ReadAll(log);
+  s.EndCompositor();
+  const std::optional<ExitStatus> end = WaitProcess(launcher, 30s);
+  ASSERT_TRUE(end.has_value()) << "still running without gnome-shell";
+  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+}
+
 }  // namespace
 }  // namespace veltrane
