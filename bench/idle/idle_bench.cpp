@@ -151,18 +151,20 @@ void LatencyFigures(const std::string& kind, int runs) {
   std::shared_ptr<void> keep;
   Session s;
   if (!MakeSession(kind, keep, s)) return;
-  constexpr int kTimeout = 2;
+  constexpr int kTimeout = 3;
   std::vector<double> toSpawn, toCovered;
   for (int run = 0; run < runs; ++run) {
     const std::string log = LogPath(kind);
+    // GNOME's and X's clocks count from the last input, the compositor's
+    // notifications from their creation or the last input: a key before the
+    // start keeps a long-idle session from firing at once, and the idle period
+    // measured starts with a key after it.
+    s.tap();
     const pid_t launcher = s.start({s.launcher, "--timeout", std::to_string(kTimeout)}, log);
     if (!WaitForStartLine(log)) {
       KillProcess(launcher);
       continue;
     }
-    // The idle period starts with a key: GNOME's and X's clocks count from the
-    // last input (the compositor's notifications from their creation or the
-    // last input, whichever is later: the key comes after both).
     s.tap();
     const Clock::time_point due = Clock::now() + std::chrono::seconds(kTimeout);
     Clock::time_point spawned{}, covered{};
