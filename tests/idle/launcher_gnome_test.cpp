@@ -4,10 +4,8 @@
 // idle period; an idle inhibit held by another client keeps it off.
 #include <signal.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "support/gnome_session.h"
+#include "idle/launcher_checks.h"
 
 namespace veltrane {
 namespace {
@@ -15,40 +13,12 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-pid_t SaverOf(pid_t launcher) {
-  const std::vector<pid_t> children = ChildrenOf(launcher);
-  return children.empty() ? -1 : children.front();
-}
-
-std::string StageLauncher(GnomeSession& s) {
-  s.Stage(std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll");
-  s.Stage(std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr");
-  return s.Stage(std::string(VELTRANE_BIN_DIR) + "/veltrane-idle");
-}
-
 // The overview gnome-shell opens at start hides the desktop; closed (without
 // input), the desktop's colour shows wherever nothing covers it.
 void ShowDesktop(GnomeSession& s) {
   s.Eval("Main.overview.hide()");
   ASSERT_TRUE(WaitUntil([&] { return !s.OverviewVisible() && !Covered(s.Capture()); }, 30s, 100ms))
       << "the desktop does not show";
-}
-
-void ExpectEndsWithZero(pid_t launcher, pid_t saver) {
-  kill(launcher, SIGTERM);
-  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
-  ASSERT_TRUE(end.has_value()) << "still running after SIGTERM";
-  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
-  if (saver > 0) {
-    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s)) << "the saver outlived it";
-  }
 }
 
 TEST(LauncherOnGnome, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {

@@ -5,10 +5,8 @@
 // with 0.
 #include <signal.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "support/wayland_session.h"
+#include "idle/launcher_checks.h"
 
 namespace veltrane {
 namespace {
@@ -16,40 +14,10 @@ namespace {
 using namespace std::chrono_literals;
 using namespace testing;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-pid_t SaverOf(pid_t launcher) {
-  const std::vector<pid_t> children = ChildrenOf(launcher);
-  return children.empty() ? -1 : children.front();
-}
-
 bool EveryOutputCovered(SwaySession& s) {
   for (const std::string& name : s.outputNames())
     if (!Covered(s.Capture(name))) return false;
   return true;
-}
-
-// The three programs side by side where the session's user reaches them, as
-// they are installed beside each other in the build tree.
-std::string StageLauncher(SwaySession& s) {
-  s.Stage(std::string(VELTRANE_BIN_DIR) + "/Veltrane.dll");
-  s.Stage(std::string(VELTRANE_BIN_DIR) + "/Veltrane.scr");
-  return s.Stage(std::string(VELTRANE_BIN_DIR) + "/veltrane-idle");
-}
-
-void ExpectEndsWithZero(pid_t launcher, pid_t saver) {
-  kill(launcher, SIGTERM);
-  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
-  ASSERT_TRUE(end.has_value()) << "still running after SIGTERM";
-  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
-  if (saver > 0) {
-    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s)) << "the saver outlived it";
-  }
 }
 
 TEST(LauncherOnSway, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {

@@ -6,10 +6,9 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "support/xvfb_session.h"
+#include "idle/launcher_checks.h"
 
 namespace veltrane {
 namespace {
@@ -19,35 +18,12 @@ using namespace testing;
 
 const std::string kLauncher = std::string(VELTRANE_BIN_DIR) + "/veltrane-idle";
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The saver the launcher runs now, or -1.
-pid_t SaverOf(pid_t launcher) {
-  const std::vector<pid_t> children = ChildrenOf(launcher);
-  return children.empty() ? -1 : children.front();
-}
-
 // The renderer's full-screen window is up and its field drawn.
 bool Covered(XvfbSession& x) {
   const ::Window w = x.FindWindow("Lumora_VC");
   if (w == 0) return false;
   const WindowInfo info = x.Info(w);
   return info.viewable && info.width == 1024 && info.height == 768;
-}
-
-void ExpectEndsWithZero(pid_t launcher, pid_t saver) {
-  kill(launcher, SIGTERM);
-  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
-  ASSERT_TRUE(end.has_value()) << "still running after SIGTERM";
-  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
-  if (saver > 0) {
-    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s)) << "the saver outlived it";
-  }
 }
 
 TEST(LauncherOnXvfb, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
@@ -107,7 +83,6 @@ struct Refusal {
 };
 // Test names and failures show the case by its name.
 void PrintTo(const Refusal& c, std::ostream* os) { *os << c.name; }
-
 
 class LauncherRefuses : public ::testing::TestWithParam<Refusal> {};
 INSTANTIATE_TEST_SUITE_P(Table, LauncherRefuses,
