@@ -124,6 +124,11 @@ bool X11ScreenSaver::Dispatch() {
   return true;
 }
 
+bool X11ScreenSaver::Inhibited() {
+  XScreenSaverInfo info{};
+  return XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), &info) && info.state == ScreenSaverDisabled;
+}
+
 void X11ScreenSaver::CountAgain() {
   // Without input during the saver's run IDLETIME goes on: count the time-out
   // from where it stands now, and from the next input on as usual.

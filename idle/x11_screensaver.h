@@ -27,9 +27,11 @@ class X11ScreenSaver : public IdleSource {
   int Fd() const override;
   short PrepareWait(int& timeoutMs) override;
   bool Dispatch() override;
-  // The server keeps a suspension (XScreenSaverSuspend) to itself: no request
-  // reads it back, so only resets are honoured (see above).
-  bool Inhibited() override { return false; }
+  // True while the server's screen saver is switched off (`xset s off`, which is
+  // how xdg-screensaver suspends it on X11 desktops): what keeps xss-lock's
+  // locker off keeps this saver off. A suspension (XScreenSaverSuspend) the
+  // server keeps to itself: no request reads it back.
+  bool Inhibited() override;
   void CountAgain() override;
 
  private:

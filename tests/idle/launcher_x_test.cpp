@@ -1,8 +1,8 @@
 // veltrane-idle on a private Xvfb: the saver starts after the time-out with no
 // input, covers the screen, ends on Escape and starts again after the next idle
-// period; a client resetting the X screen saver keeps it off; SIGTERM and a lost
-// server end it with 0; bad options and a session without an idle clock are
-// refused with one line.
+// period; a client resetting the X screen saver or switching it off keeps it
+// off; SIGTERM and a lost server end it with 0; bad options and a session
+// without an idle clock are refused with one line.
 #include <signal.h>
 
 #include <algorithm>
@@ -49,18 +49,42 @@ TEST(LauncherOnXvfb, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
   ExpectEndsWithZero(launcher, second);
 }
 
-// As video players do while they play: the X screen saver reset every moment.
-TEST(LauncherOnXvfb, AClientResettingTheScreenSaverKeepsItOff) {
+// What other clients do to keep the screen on: video players reset the X
+// screen saver every moment; xdg-screensaver switches it off while a window plays.
+struct Hold {
+  const char* name;
+  std::vector<std::string> hold, release;  // release: run after the holder is ended
+};
+void PrintTo(const Hold& h, std::ostream* os) { *os << h.name; }
+
+class LauncherHeldOff : public ::testing::TestWithParam<Hold> {};
+INSTANTIATE_TEST_SUITE_P(Table, LauncherHeldOff,
+                         ::testing::ValuesIn(std::vector<Hold>{
+                             {"ResetEveryMoment", {"sh", "-c", "while :; do xset s reset; sleep 0.2; done"}, {}},
+                             {"ScreenSaverSwitchedOff", {"xset", "s", "off"}, {"xset", "s", "default"}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(LauncherHeldOff, ByAnotherClientUntilItLetsGo) {
   XvfbSession x;
   VELTRANE_REQUIRE_XVFB(x);
-  const pid_t player = x.Start({"sh", "-c", "while :; do xset s reset; sleep 0.2; done"});
+  const pid_t holder = x.Start(GetParam().hold);
+  const bool oneShot = !GetParam().release.empty();
+  if (oneShot) {
+    ASSERT_TRUE(WaitProcess(holder, 20s).has_value());
+  }
   const pid_t launcher = x.Start({kLauncher, "--timeout", "1"});
   // Three time-outs and more without a saver: a state that holds, so it is
   // watched for the whole while.
-  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the resets";
-  KillProcess(player);
+  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started while held off";
+  KillProcess(holder);
+  if (oneShot) {
+    ASSERT_EQ(x.Run(GetParam().release).code, 0);
+  }
+  // The next idle period starts with a key.
+  x.Key("Shift_L", true);
+  x.Key("Shift_L", false);
   pid_t saver = -1;
-  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver once the resets stopped";
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver once let go";
   ExpectEndsWithZero(launcher, saver);
 }
 
