@@ -1,6 +1,7 @@
 #include "idle/idle_policy.h"
 
 #include <charconv>
+#include <filesystem>
 
 namespace veltrane::idle {
 
@@ -48,11 +49,11 @@ std::string Usage() {
          "been idle for SECONDS (default 300), using the session's own idle clock.\n";
 }
 
-std::string SaverPath(const std::string& launcherFolder, const std::string& installedSaver,
+std::string SaverPath(const std::string& launcherFolder, const std::string& installedFolder,
                       bool (*exists)(const std::string&)) {
   const std::string beside = launcherFolder + "/Veltrane.scr";
-  if (!launcherFolder.empty() && exists(beside)) return beside;
-  return installedSaver;
+  if (exists(beside)) return beside;
+  return std::filesystem::path(launcherFolder + "/" + installedFolder + "/Veltrane.scr").lexically_normal().string();
 }
 
 Action IdlePolicy::On(Happening h) {

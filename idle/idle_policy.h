@@ -26,9 +26,11 @@ std::variant<Options, std::string> ParseOptions(const std::vector<std::string>& 
 std::string Usage();
 
 // Where Veltrane.scr is: beside the launcher when it is there (the build tree,
-// or a copy of both in one folder), else the installed one. `exists` says
-// whether a path names an executable file.
-std::string SaverPath(const std::string& launcherFolder, const std::string& installedSaver,
+// or a copy of both in one folder), else where the install put it relative to
+// the launcher's folder (`installedFolder`, e.g. "../libexec/veltrane" from
+// bin/), so that a prefix or DESTDIR chosen at install time holds. `exists`
+// says whether a path names an executable file.
+std::string SaverPath(const std::string& launcherFolder, const std::string& installedFolder,
                       bool (*exists)(const std::string&));
 
 // What the session's idle clock and the saver tell the launcher.

@@ -82,7 +82,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  SaverProcess saver(SaverPath(LauncherFolder(), VELTRANE_INSTALLED_SAVER, &Executable));
+  const std::string folder = LauncherFolder();
+  if (folder.empty()) return Fail("cannot read its own path (/proc/self/exe)");
+  SaverProcess saver(SaverPath(folder, VELTRANE_INSTALLED_SAVER_FOLDER, &Executable));
   if (!Executable(saver.path())) return Fail("the saver " + saver.path() + " is missing");
 
   // The stop signals and the saver's end arrive as readable file descriptors.

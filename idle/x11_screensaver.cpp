@@ -57,39 +57,46 @@ std::int64_t X11ScreenSaver::Idletime() {
   return XSyncQueryCounter(display_, counter_, &value) ? FromValue(value) : 0;
 }
 
-void X11ScreenSaver::Arm(std::int64_t at, std::int64_t below) {
-  idleAt_ = at;
-  activeBelow_ = below;
+namespace {
+
+// An alarm on `counter` at `value` that fires once and then rests until changed
+// again (delta 0).
+void SetAlarm(Display* d, unsigned long& alarm, unsigned long counter, std::int64_t value, XSyncTestType test) {
   XSyncAlarmAttributes a{};
-  a.trigger.counter = counter_;
+  a.trigger.counter = counter;
   a.trigger.value_type = XSyncAbsolute;
-  a.trigger.wait_value = ValueOf(at);
-  a.trigger.test_type = XSyncPositiveTransition;
-  a.delta = ValueOf(0);  // fires once and stays inactive until armed again
+  a.trigger.wait_value = ValueOf(value);
+  a.trigger.test_type = test;
+  a.delta = ValueOf(0);
   a.events = True;
   const unsigned long mask = XSyncCACounter | XSyncCAValueType | XSyncCAValue | XSyncCATestType | XSyncCADelta |
                              XSyncCAEvents;
-  if (idleAlarm_ == 0)
-    idleAlarm_ = XSyncCreateAlarm(display_, mask, &a);
+  if (alarm == 0)
+    alarm = XSyncCreateAlarm(d, mask, &a);
   else
-    XSyncChangeAlarm(display_, idleAlarm_, mask, &a);
+    XSyncChangeAlarm(d, alarm, mask, &a);
+}
 
+}  // namespace
+
+void X11ScreenSaver::ArmIdle(std::int64_t at) {
+  idleAt_ = at;
+  SetAlarm(display_, idleAlarm_, counter_, at, XSyncPositiveComparison);
+}
+
+void X11ScreenSaver::ArmActive(std::int64_t below) {
+  activeBelow_ = below;
   if (below <= 0) {
     if (activeAlarm_ != 0) XSyncDestroyAlarm(display_, activeAlarm_);
     activeAlarm_ = 0;
     return;
   }
-  a.trigger.wait_value = ValueOf(below);
-  a.trigger.test_type = XSyncNegativeTransition;
-  if (activeAlarm_ == 0)
-    activeAlarm_ = XSyncCreateAlarm(display_, mask, &a);
-  else
-    XSyncChangeAlarm(display_, activeAlarm_, mask, &a);
+  SetAlarm(display_, activeAlarm_, counter_, below, XSyncNegativeTransition);
 }
 
 bool X11ScreenSaver::Start(const Listener& listener) {
   listener_ = listener;
-  Arm(timeout_.count(), 0);
+  ArmIdle(timeout_.count());
   XFlush(display_);
   return true;
 }
@@ -97,8 +104,9 @@ bool X11ScreenSaver::Start(const Listener& listener) {
 int X11ScreenSaver::Fd() const { return ConnectionNumber(display_); }
 
 short X11ScreenSaver::PrepareWait(int& timeoutMs) {
-  timeoutMs = -1;
   XFlush(display_);
+  // Events a reply brought along already lie in Xlib's queue, not on the socket.
+  timeoutMs = XEventsQueued(display_, QueuedAlready) > 0 ? 0 : -1;
   return POLLIN;
 }
 
@@ -113,11 +121,12 @@ bool X11ScreenSaver::Dispatch() {
     const std::int64_t value = FromValue(n.counter_value);
     if (n.alarm == idleAlarm_ && value >= idleAt_) {
       // The next input (IDLETIME falling back below where it stands) ends this
-      // idle period.
-      Arm(idleAt_, idleAt_);
+      // idle period; the idle alarm rests until then.
+      ArmActive(idleAt_);
       listener_(Report::Idle);
     } else if (n.alarm == activeAlarm_ && activeAlarm_ != 0 && value < activeBelow_) {
-      Arm(timeout_.count(), 0);
+      ArmActive(0);
+      ArmIdle(timeout_.count());
       listener_(Report::Active);
     }
   }
@@ -133,7 +142,8 @@ void X11ScreenSaver::CountAgain() {
   // Without input during the saver's run IDLETIME goes on: count the time-out
   // from where it stands now, and from the next input on as usual.
   const std::int64_t now = Idletime();
-  Arm(now + timeout_.count(), now > 1 ? now : 0);
+  ArmIdle(now + timeout_.count());
+  ArmActive(now > 1 ? now : 0);
   XFlush(display_);
 }
 

@@ -36,9 +36,12 @@ class X11ScreenSaver : public IdleSource {
 
  private:
   X11ScreenSaver(Display* display, unsigned long counter, int syncEventBase, std::chrono::milliseconds timeout);
-  // The idle alarm fires when IDLETIME rises through `at` ms; the activity
-  // alarm when it falls back below `below` (an input or a reset).
-  void Arm(std::int64_t at, std::int64_t below);
+  // The idle alarm fires once IDLETIME is at `at` ms or past it (at once when it
+  // is already: a session idle longer than the time-out is idle), and then rests.
+  void ArmIdle(std::int64_t at);
+  // The activity alarm fires when IDLETIME falls back below `below` (an input or
+  // a reset); none when `below` is 0.
+  void ArmActive(std::int64_t below);
   std::int64_t Idletime();
 
   Display* display_;

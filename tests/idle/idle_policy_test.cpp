@@ -51,11 +51,11 @@ TEST_P(IdleOptions, AreReadOrRefusedWithOneLine) {
 
 bool OnlyBuildTree(const std::string& path) { return path == "/build/bin/Veltrane.scr"; }
 
-TEST(IdleSaverPath, BesideTheLauncherWhenThereElseTheInstalledOne) {
-  EXPECT_EQ(SaverPath("/build/bin", "/usr/libexec/veltrane/Veltrane.scr", &OnlyBuildTree), "/build/bin/Veltrane.scr");
-  EXPECT_EQ(SaverPath("/usr/bin", "/usr/libexec/veltrane/Veltrane.scr", &OnlyBuildTree),
-            "/usr/libexec/veltrane/Veltrane.scr");
-  EXPECT_EQ(SaverPath("", "/usr/libexec/veltrane/Veltrane.scr", &OnlyBuildTree), "/usr/libexec/veltrane/Veltrane.scr");
+TEST(IdleSaverPath, BesideTheLauncherWhenThereElseWhereTheInstallPutIt) {
+  EXPECT_EQ(SaverPath("/build/bin", "../libexec/veltrane", &OnlyBuildTree), "/build/bin/Veltrane.scr");
+  EXPECT_EQ(SaverPath("/usr/bin", "../libexec/veltrane", &OnlyBuildTree), "/usr/libexec/veltrane/Veltrane.scr");
+  EXPECT_EQ(SaverPath("/tmp/dest/usr/bin", "../libexec/veltrane", &OnlyBuildTree),
+            "/tmp/dest/usr/libexec/veltrane/Veltrane.scr");
 }
 
 struct PolicyCase {

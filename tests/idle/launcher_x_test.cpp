@@ -10,6 +10,8 @@
 #include "support/xvfb_session.h"
 #include "idle/launcher_checks.h"
 
+#include <X11/extensions/scrnsaver.h>
+
 namespace veltrane {
 namespace {
 
@@ -47,6 +49,22 @@ TEST(LauncherOnXvfb, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
       << "no saver after the next idle period";
   EXPECT_TRUE(WaitUntil([&] { return Covered(x); }, 30s, 50ms));
   ExpectEndsWithZero(launcher, second);
+}
+
+// X's idle time counts from the last input, not from the launcher's start.
+TEST(LauncherOnXvfb, ASessionIdleLongerThanTheTimeoutAlreadyStartsIt) {
+  XvfbSession x;
+  VELTRANE_REQUIRE_XVFB(x);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        XScreenSaverInfo info{};
+        return XScreenSaverQueryInfo(x.display(), DefaultRootWindow(x.display()), &info) && info.idle > 2500;
+      },
+      30s, 100ms));
+  const pid_t launcher = x.Start({kLauncher, "--timeout", "2"});
+  pid_t saver = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver without new input";
+  ExpectEndsWithZero(launcher, saver);
 }
 
 // What other clients do to keep the screen on: video players reset the X

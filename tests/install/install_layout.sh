@@ -129,4 +129,19 @@ wait_until 60 root_lit || fail "the host-mode entry drew nothing in \$XSCREENSAV
 kill -TERM "$HOST_PID"
 code=0; wait "$HOST_PID" || code=$?
 [ "$code" = 0 ] || fail "the host-mode entry ended with code $code on SIGTERM"
-echo "installed layout checked; the installed shell ran its installed renderer, the host-mode entry drew in its host's window, and all ended"
+# The installed launcher starts the installed shell (found from its own folder)
+# once the display has been idle for its time-out, and SIGTERM ends both.
+setpriv --pdeathsig KILL "$DEST/usr/bin/veltrane-idle" --timeout 1 >/dev/null &
+IDLE_PID=$!
+RENDERER_PID=$IDLE_PID
+idle_saver() { SAVER_PID=$(pgrep -P "$IDLE_PID" | head -1) && [ -n "$SAVER_PID" ]; }
+wait_until 60 idle_saver || fail "the installed launcher started no saver"
+[ "$(readlink "/proc/$SAVER_PID/exe")" = "$(readlink -f "$LIBEXEC/veltrane/Veltrane.scr")" ] ||
+  fail "the launcher started $(readlink "/proc/$SAVER_PID/exe"), not the installed shell"
+kill -TERM "$IDLE_PID"
+code=0; wait "$IDLE_PID" || code=$?
+[ "$code" = 0 ] || fail "the launcher ended with code $code on SIGTERM"
+saver_gone() { ! alive "$SAVER_PID"; }
+wait_until 30 saver_gone || fail "the launcher's saver outlived it"
+
+echo "installed layout checked; the installed launcher started the installed shell; the installed shell ran its installed renderer, the host-mode entry drew in its host's window, and all ended"
