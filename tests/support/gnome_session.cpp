@@ -134,12 +134,12 @@ GnomeSession::GnomeSession(const GnomeOptions& options) : width_(options.width),
   // Ready once the start-up is over and the extension has opened Eval and pictures.
   const bool ready = WaitUntil(
       [&] {
-        if (WaitProcess(compositor_, 0ms)) return true;
+        if (WaitProcess(compositor_, 0ms)) return compositor_ = -1, true;
         return Eval("!Main.layoutManager._startingUp && global.context.unsafe_mode") == "true";
       },
       kStartLimit, 100ms);
   MarkReady();
-  if (!ready || !Eval("true")) {
+  if (!ready || compositor_ <= 0 || !Eval("true")) {
     why_ = "gnome-shell did not finish starting:\n" + Tail(ReadFile(dir_ + "/compositor.log"));
     socket_.clear();
   }
