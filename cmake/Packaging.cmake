@@ -21,7 +21,8 @@ file(MAKE_DIRECTORY ${VELTRANE_PACKAGING_OUT})
 # Generated at configure time, so that an install never depends on which targets
 # were built; editing a source re-runs the configuration.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-             ${VELTRANE_PACKAGING_SRC}/veltrane.6 ${VELTRANE_PACKAGING_SRC}/changelog.Debian.in)
+             ${VELTRANE_PACKAGING_SRC}/veltrane.6 ${VELTRANE_PACKAGING_SRC}/veltrane-idle.1
+             ${VELTRANE_PACKAGING_SRC}/changelog.Debian.in)
 
 # Debian wants manual pages and changelogs compressed with gzip -9n (maximum
 # compression, no name or time stamp, so that rebuilds are byte-identical).
@@ -38,6 +39,8 @@ set(VELTRANE_DEB_RELEASE 1)
 set(VELTRANE_DEB_VERSION ${PROJECT_VERSION}-${VELTRANE_DEB_RELEASE})
 configure_file(${VELTRANE_PACKAGING_SRC}/veltrane.6 ${VELTRANE_PACKAGING_OUT}/veltrane.6 @ONLY)
 veltrane_gzip(${VELTRANE_PACKAGING_OUT}/veltrane.6 ${VELTRANE_PACKAGING_OUT}/veltrane.6.gz)
+configure_file(${VELTRANE_PACKAGING_SRC}/veltrane-idle.1 ${VELTRANE_PACKAGING_OUT}/veltrane-idle.1 @ONLY)
+veltrane_gzip(${VELTRANE_PACKAGING_OUT}/veltrane-idle.1 ${VELTRANE_PACKAGING_OUT}/veltrane-idle.1.gz)
 configure_file(${VELTRANE_PACKAGING_SRC}/changelog.Debian.in ${VELTRANE_PACKAGING_OUT}/changelog.Debian @ONLY)
 veltrane_gzip(${VELTRANE_PACKAGING_OUT}/changelog.Debian ${VELTRANE_PACKAGING_OUT}/changelog.Debian.gz)
 file(CREATE_LINK ../veltrane/Veltrane.dll ${VELTRANE_PACKAGING_OUT}/veltrane SYMBOLIC)
@@ -47,6 +50,13 @@ foreach(program veltrane_saver veltrane_renderer)
     install(TARGETS ${program} RUNTIME DESTINATION ${VELTRANE_LIBEXEC_DIR})
   endif()
 endforeach()
+# The idle launcher is the user's command; its user unit is not enabled by the
+# package (systemctl --user enable --now veltrane-idle.service).
+if(TARGET veltrane_idle)
+  install(TARGETS veltrane_idle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+install(FILES ${VELTRANE_PACKAGING_SRC}/veltrane-idle.service DESTINATION lib/systemd/user)
+install(FILES ${VELTRANE_PACKAGING_OUT}/veltrane-idle.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # install(FILES) copies a symbolic link as a link.
 install(FILES ${VELTRANE_PACKAGING_OUT}/veltrane DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 install(FILES ${VELTRANE_PACKAGING_SRC}/veltrane.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/xscreensaver/config)
@@ -80,7 +90,12 @@ locker command of xss-lock or xautolock.
 In Wayland sessions it is started by an idle daemon such as swayidle or
 hypridle and covers every output on compositors with the wlr layer shell
 (sway and other wlroots compositors, KWin, Hyprland, niri, COSMIC); elsewhere
-it runs full screen.")
+it runs full screen.
+
+veltrane-idle starts the saver when the session has been idle, on the
+session's own idle clock (GNOME's idle monitor, the Wayland compositor's idle
+notifications, or the X server's idle counter), honouring the applications'
+idle inhibitors. A systemd user unit runs it with the graphical session.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${VELTRANE_DEB_RELEASE})

@@ -10,10 +10,11 @@ VELTRANE_PACKAGES=(
   libxres-dev  # X-Resource: which process made a window that claims to hold the display mode
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
   libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0 libxkbcommon-dev  # the renderer's Wayland backend; xkbcommon reads the keymap
-  libsystemd-dev  # sd-bus: the session's screen-saver inhibit and GNOME's overview
+  libsystemd-dev  # sd-bus: the session's screen-saver inhibit, GNOME's overview and idle clock
+  plasma-wayland-protocols  # veltrane-idle: org_kde_kwin_idle, sway 1.7's idle clock; KWin's fake input in the tests
   sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
   gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses for the GNOME tests; gdbus talks to it
-  kwin-wayland plasma-wayland-protocols  # headless KWin in the tests: keys through its fake input
+  kwin-wayland  # headless KWin in the tests
   libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
   xsecurelock  # a real saver host for the host-mode test
   dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus

@@ -15,7 +15,7 @@ deb=$TMP/veltrane_${VERSION}_$(dpkg --print-architecture).deb
 
 field() { dpkg-deb -f "$deb" "$1"; }
 # dpkg-shlibdeps found the libraries both programs link.
-for lib in libc6 libx11-6 libqt6widgets6 libxrandr2 libwayland-client0 libegl1 libxkbcommon0; do
+for lib in libc6 libx11-6 libqt6widgets6 libxrandr2 libwayland-client0 libegl1 libxkbcommon0 libsystemd0 libxss1; do
   grep -q "\b$lib\b" <<<"$(field Depends)" || fail "Depends lacks $lib: $(field Depends)"
 done
 [ "$(field Recommends)" = "libgl1-mesa-dri, fonts-dejavu-core, fonts-ipafont-gothic, xdg-utils" ] ||
@@ -23,10 +23,13 @@ done
 [ "$(field Section)" = x11 ] && [ "$(field Priority)" = optional ] || fail "Section/Priority"
 # Stripped programs.
 dpkg-deb -x "$deb" "$TMP/root"
-for program in "$TMP"/root/usr/libexec/veltrane/*; do
+for program in "$TMP"/root/usr/libexec/veltrane/* "$TMP"/root/usr/bin/veltrane-idle; do
   if readelf -S "$program" | grep -q '\.debug_\|\.symtab'; then fail "$(basename "$program") is not stripped"; fi
 done
 
+# The idle launcher and its user unit, which the package does not enable.
+[ -f "$TMP/root/usr/lib/systemd/user/veltrane-idle.service" ] || fail "the package lacks the user unit"
+dpkg-deb -I "$deb" | grep -q 'postinst' && fail "the package runs a maintainer script (it must not enable the unit)"
 report=$(lintian --pedantic "$deb" 2>&1 | grep -v '^running with root privileges' || true)
 echo "$report"
 if grep -q '^E: ' <<<"$report"; then fail "lintian reports errors"; fi

@@ -28,12 +28,15 @@ trap cleanup EXIT
 DESTDIR=$DEST cmake --install "$BUILD" --prefix /usr >/dev/null
 
 # Exactly these files with these modes: no test, benchmark or asset tool.
-expected="-rw-r--r-- usr/share/applications/screensavers/veltrane.desktop
+expected="-rw-r--r-- usr/lib/systemd/user/veltrane-idle.service
+-rw-r--r-- usr/share/applications/screensavers/veltrane.desktop
 -rw-r--r-- usr/share/doc/veltrane/changelog.Debian.gz
 -rw-r--r-- usr/share/doc/veltrane/copyright
 -rw-r--r-- usr/share/lintian/overrides/veltrane
+-rw-r--r-- usr/share/man/man1/veltrane-idle.1.gz
 -rw-r--r-- usr/share/man/man6/veltrane.6.gz
 -rw-r--r-- usr/share/xscreensaver/config/veltrane.xml
+-rwxr-xr-x usr/bin/veltrane-idle
 -rwxr-xr-x usr/libexec/veltrane/Veltrane.dll
 -rwxr-xr-x usr/libexec/veltrane/Veltrane.scr
 lrwxrwxrwx usr/libexec/xscreensaver/veltrane -> ../veltrane/Veltrane.dll"
@@ -45,7 +48,7 @@ fi
 
 [ "$(readlink -f "$LIBEXEC/xscreensaver/veltrane")" = "$(readlink -f "$LIBEXEC/veltrane/Veltrane.dll")" ] ||
   fail "the host-mode link does not resolve to the renderer"
-for program in "$LIBEXEC/veltrane/Veltrane.dll" "$LIBEXEC/veltrane/Veltrane.scr"; do
+for program in "$LIBEXEC/veltrane/Veltrane.dll" "$LIBEXEC/veltrane/Veltrane.scr" "$DEST/usr/bin/veltrane-idle"; do
   head -c 4 "$program" | grep -q 'ELF' || fail "$program is not an ELF program"
 done
 
@@ -62,11 +65,26 @@ xml=$DEST/usr/share/xscreensaver/config/veltrane.xml
 xmllint --noout "$xml" || fail "veltrane.xml is not well-formed"
 grep -q '<screensaver name="veltrane"' "$xml" || fail "veltrane.xml does not name the program veltrane"
 
-for gz in "$DEST/usr/share/man/man6/veltrane.6.gz" "$DEST/usr/share/doc/veltrane/changelog.Debian.gz"; do
+for gz in "$DEST/usr/share/man/man6/veltrane.6.gz" "$DEST/usr/share/man/man1/veltrane-idle.1.gz" \
+          "$DEST/usr/share/doc/veltrane/changelog.Debian.gz"; do
   gzip -t "$gz" || fail "$gz is not gzip"
 done
-warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$DEST/usr/share/man/man6/veltrane.6.gz" 2>&1 >/dev/null)
-[ -z "$warnings" ] || fail "man reports: $warnings"
+for page in "$DEST/usr/share/man/man6/veltrane.6.gz" "$DEST/usr/share/man/man1/veltrane-idle.1.gz"; do
+  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man reports on $(basename "$page"): $warnings"
+done
+
+# The user unit: what systemd itself says of it, and that it runs the installed launcher.
+unit=$DEST/usr/lib/systemd/user/veltrane-idle.service
+# (Checked as a system unit, which needs no user manager; the launcher lies in
+# DESTDIR, not yet in /usr/bin.)
+report=$(systemd-analyze verify --man=no "$unit" 2>&1 | grep -v 'Command /usr/bin/veltrane-idle is not executable' || true)
+[ -z "$report" ] || fail "systemd-analyze verify: $report"
+grep -qx 'ExecStart=/usr/bin/veltrane-idle' "$unit" && grep -qx 'WantedBy=graphical-session.target' "$unit" &&
+  grep -qx 'PartOf=graphical-session.target' "$unit" || fail "the unit does not run the launcher with the graphical session"
+# The installed launcher refuses a bad option with one line.
+out=$("$DEST/usr/bin/veltrane-idle" --timeout 0 2>&1) && fail "a zero time-out was accepted"
+[ "$(wc -l <<<"$out")" = 1 ] && [[ $out == "veltrane-idle: "* ]] || fail "bad option said: $out"
 
 # The installed shell finds its renderer in its own folder. Children get SIGKILL
 # if this script dies; the renderer ends when its X server goes away.
@@ -111,4 +129,19 @@ wait_until 60 root_lit || fail "the host-mode entry drew nothing in \$XSCREENSAV
 kill -TERM "$HOST_PID"
 code=0; wait "$HOST_PID" || code=$?
 [ "$code" = 0 ] || fail "the host-mode entry ended with code $code on SIGTERM"
-echo "installed layout checked; the installed shell ran its installed renderer, the host-mode entry drew in its host's window, and all ended"
+# The installed launcher starts the installed shell (found from its own folder)
+# once the display has been idle for its time-out, and SIGTERM ends both.
+setpriv --pdeathsig KILL "$DEST/usr/bin/veltrane-idle" --timeout 1 >/dev/null &
+IDLE_PID=$!
+RENDERER_PID=$IDLE_PID
+idle_saver() { SAVER_PID=$(pgrep -P "$IDLE_PID" | head -1) && [ -n "$SAVER_PID" ]; }
+wait_until 60 idle_saver || fail "the installed launcher started no saver"
+[ "$(readlink "/proc/$SAVER_PID/exe")" = "$(readlink -f "$LIBEXEC/veltrane/Veltrane.scr")" ] ||
+  fail "the launcher started $(readlink "/proc/$SAVER_PID/exe"), not the installed shell"
+kill -TERM "$IDLE_PID"
+code=0; wait "$IDLE_PID" || code=$?
+[ "$code" = 0 ] || fail "the launcher ended with code $code on SIGTERM"
+saver_gone() { ! alive "$SAVER_PID"; }
+wait_until 30 saver_gone || fail "the launcher's saver outlived it"
+
+echo "installed layout checked; the installed launcher started the installed shell; the installed shell ran its installed renderer, the host-mode entry drew in its host's window, and all ended"

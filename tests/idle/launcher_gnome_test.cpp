@@ -1,0 +1,81 @@
+// veltrane-idle on a private headless gnome-shell (org.gnome.Mutter.IdleMonitor):
+// the saver starts after the time-out with no input, covers the output, ends on
+// Escape (mutter's remote-desktop keyboard) and starts again after the next
+// idle period; an idle inhibit held by another client keeps it off.
+#include <signal.h>
+
+#include "support/gnome_session.h"
+#include "idle/launcher_checks.h"
+
+namespace veltrane {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;
+
+// The overview gnome-shell opens at start hides the desktop; closed (without
+// input), the desktop's colour shows wherever nothing covers it.
+void ShowDesktop(GnomeSession& s) {
+  s.Eval("Main.overview.hide()");
+  ASSERT_TRUE(WaitUntil([&] { return !s.OverviewVisible() && !Covered(s.Capture()); }, 30s, 100ms))
+      << "the desktop does not show";
+}
+
+TEST(LauncherOnGnome, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
+  GnomeSession s({1, 1024, 768});
+  VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
+  ShowDesktop(s);
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
+
+  pid_t first = -1;
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 60s)) << ReadAll(log);
+  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: org.gnome.Mutter.IdleMonitor"), std::string::npos)
+      << ReadAll(log);
+  Picture shot;
+  EXPECT_TRUE(WaitUntil([&] { return Covered(shot = s.Capture()) && MiddleLit(shot); }, 60s, 200ms))
+      << "the saver does not cover the output";
+
+  // Escape held (the renderer reads a held key), again until the saver has ended.
+  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(first) || (s.Key("Escape", 1500ms), ProcessGone(first)); }, 60s,
+                        100ms));
+  pid_t second = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (second = SaverOf(launcher)) > 0 && second != first; }, 60s))
+      << "no saver after the next idle period";
+  EXPECT_TRUE(WaitUntil([&] { return Covered(shot = s.Capture()) && MiddleLit(shot); }, 60s, 200ms));
+  ExpectEndsWithZero(launcher, second);
+}
+
+TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
+  GnomeSession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
+  const std::string held = s.PathFor("held.out");
+  const pid_t player = s.Start({s.Stage(VELTRANE_HOLD_INHIBIT)}, {}, held);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(held) == "held\n"; }, 20s)) << ReadAll(held);
+
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "1"});
+  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the inhibit";
+  // The next idle period after the inhibit has gone starts it.
+  KillProcess(player);
+  ASSERT_TRUE(WaitUntil([&] { return s.Inhibits() == 0; }, 20s));
+  s.Key("Shift_L", 50ms);
+  pid_t saver = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 60s)) << "no saver once the inhibit went";
+  ExpectEndsWithZero(launcher, saver);
+}
+
+// gnome-shell ending takes its IdleMonitor off the bus, which stays: the session is gone.
+TEST(LauncherOnGnome, TheShellEndingEndsItWithZero) {
+  GnomeSession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "600"}, {}, log);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 30s)) << ReadAll(log);
+  s.EndCompositor();
+  const std::optional<ExitStatus> end = WaitProcess(launcher, 30s);
+  ASSERT_TRUE(end.has_value()) << "still running without gnome-shell";
+  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+}
+
+}  // namespace
+}  // namespace veltrane

@@ -1,0 +1,76 @@
+// veltrane-idle on a private headless sway (org_kde_kwin_idle, sway 1.7's idle
+// clock): the saver starts after the time-out with no input, covers every
+// output, ends on Escape (wtype) and starts again after the next idle period; a
+// window holding sway's idle inhibitor keeps it off; the lost compositor ends it
+// with 0.
+#include <signal.h>
+
+#include "support/wayland_session.h"
+#include "idle/launcher_checks.h"
+
+namespace veltrane {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace testing;
+
+bool EveryOutputCovered(SwaySession& s) {
+  for (const std::string& name : s.outputNames())
+    if (!Covered(s.Capture(name))) return false;
+  return true;
+}
+
+TEST(LauncherOnSway, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
+  SwaySession s({2, 800, 600});
+  VELTRANE_REQUIRE_WAYLAND(s, "sway");
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
+
+  pid_t first = -1;
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadAll(log);
+  EXPECT_TRUE(WaitUntil([&] { return EveryOutputCovered(s); }, 30s, 100ms)) << "an output shows the desktop";
+  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: org_kde_kwin_idle"), std::string::npos) << ReadAll(log);
+
+  // Escape stays down on one virtual keyboard until the saver has ended.
+  const pid_t escape = s.Start({"wtype", "-P", "Escape", "-s", "20000", "-p", "Escape"});
+  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(first) && SaverOf(launcher) != first; }, 30s));
+  KillProcess(escape);
+
+  pid_t second = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (second = SaverOf(launcher)) > 0 && second != first; }, 30s))
+      << "no saver after the next idle period";
+  EXPECT_TRUE(WaitUntil([&] { return EveryOutputCovered(s); }, 30s, 100ms));
+  ExpectEndsWithZero(launcher, second);
+}
+
+// Another client's window with sway's idle inhibitor on it (as a video player's).
+TEST(LauncherOnSway, AnotherClientsIdleInhibitorKeepsItOff) {
+  SwaySession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "sway");
+  const pid_t window = s.Start({"weston-flower"});
+  ASSERT_TRUE(WaitUntil([&] { return !s.Views().empty(); }, 20s)) << "no window to hold the inhibitor";
+  // The only window has the focus, which a command without criteria acts on.
+  ASSERT_EQ(s.Run({"swaymsg", "inhibit_idle open"}).code, 0);
+
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "1"});
+  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the inhibitor";
+  KillProcess(window);
+  pid_t saver = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver once the window went";
+  ExpectEndsWithZero(launcher, saver);
+}
+
+TEST(LauncherOnSway, LostCompositorEndsItWithZero) {
+  SwaySession s;
+  VELTRANE_REQUIRE_WAYLAND(s, "sway");
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "60"}, {}, log);
+  ASSERT_TRUE(WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 10s)) << ReadAll(log);
+  s.EndCompositor();
+  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
+  ASSERT_TRUE(end.has_value()) << "still running without its compositor";
+  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+}
+
+}  // namespace
+}  // namespace veltrane
