@@ -20,6 +20,7 @@ RUN_PACKAGES=(
   x11-utils  # xdpyinfo tells ./run.sh whether there is a display; xmessage hosts the preview
   xdg-utils  # the dialog opens its links with xdg-open
   fonts-dejavu-core fonts-ipafont-gothic  # the faces the dialog's fonts map to
+  file  # cpack reads the programs' type with it when it makes the Debian package
 )
 
 PICTURES_PACKAGES=(
@@ -33,7 +34,7 @@ TEST_PACKAGES=(
   xauth x11-xserver-utils openbox
   xsecurelock  # a real saver host for the host-mode test
   dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
-  dpkg-dev file lintian desktop-file-utils man-db libxml2-utils procps
+  dpkg-dev lintian desktop-file-utils man-db libxml2-utils procps
 )
 
 [ $# -gt 0 ] || set -- run pictures test
