@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the screen saver.
+# Installs what is missing, builds the two programs, and runs the screen saver.
 # On a desktop it runs full screen (Escape ends it). With no display it runs on a
 # private Xvfb and saves what it showed as pictures in out/.
+# Only what building and running needs is installed and built here; ./test.sh
+# adds the tests' packages and builds the rest in the same build/.
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/deps.sh
+./scripts/deps.sh run
+display=
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  display=yes
+else
+  ./scripts/deps.sh pictures
+fi
+./scripts/build.sh veltrane_programs
 BUILD=${VELTRANE_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j"$(nproc)"
 BIN="$PWD/$BUILD/bin"
 
 if [ -x "$BIN/Veltrane.scr" ]; then
@@ -16,7 +23,7 @@ else
   SAVER=("$BIN/Veltrane.dll")
 fi
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ -n "$display" ]; then
   echo "Running ${SAVER[*]} on $DISPLAY; press Escape to end it."
   exec "${SAVER[@]}"
 fi

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (unit tests and the tests
-# that start their own private Xvfb). Exits non-zero on any failure.
+# Installs what is missing, builds everything (tests and benchmarks too), and runs
+# every test (unit tests and the tests that start their own private Xvfb or
+# headless compositor). Exits non-zero on any failure, a compiler warning included.
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/deps.sh
+./scripts/deps.sh run pictures test
+./scripts/build.sh
 BUILD=${VELTRANE_BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRANE_WARNINGS_AS_ERRORS=ON >/dev/null
-cmake --build "$BUILD" -j"$(nproc)"
+# Every compile keeps its warnings beside its object (cmake/keep-warnings.sh), so
+# this sees the warnings of objects an earlier ./run.sh compiled as well.
+mapfile -t warned < <(find "$BUILD" -name '*.warnings' -size +0 | sort)
+if [ ${#warned[@]} -gt 0 ]; then
+  cat "${warned[@]}" >&2
+  echo "error: the build has compiler warnings (${#warned[@]} objects); fix them first." >&2
+  exit 1
+fi
 cd "$BUILD"
 # Tests that need X bring their own Xvfb; never let one reach the user's display.
 unset DISPLAY WAYLAND_DISPLAY VELTRANE_BACKEND

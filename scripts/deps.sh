@@ -1,33 +1,64 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Veltrane needs to build, run and test, when any is missing.
-# Sourced by run.sh and test.sh; exits non-zero with a clear message when it cannot install.
+# Installs the Debian packages of the named sets when any is missing:
+#   run       building the programs and running them (./run.sh)
+#   pictures  the private virtual X server and the tools that take ./run.sh's
+#             pictures when there is no display
+#   test      everything else the tests, benchmarks and package checks need
+# ./run.sh asks for "run" (and "pictures" without a display), ./test.sh for all
+# three; no argument means all three. Exits non-zero with the missing packages
+# named when it can neither run apt-get as root nor through sudo.
 set -euo pipefail
 
-VELTRANE_PACKAGES=(
-  build-essential cmake pkg-config
+RUN_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
   libx11-dev libgl-dev libglx-mesa0 libgl1-mesa-dri libglu1-mesa-dev
   libxrandr-dev libxfixes-dev libxss-dev libxext-dev
   libxres-dev  # X-Resource: which process made a window that claims to hold the display mode
   qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0 libxkbcommon-dev  # the renderer's Wayland backend; xkbcommon reads the keymap
+  libwayland-dev libwayland-bin wayland-protocols libegl-dev libegl-mesa0  # the renderer's Wayland backend
+  libxkbcommon-dev  # the Wayland keymap, read for the Escape key
   libsystemd-dev  # sd-bus: the session's screen-saver inhibit, GNOME's overview and idle clock
-  plasma-wayland-protocols  # veltrane-idle: org_kde_kwin_idle, sway 1.7's idle clock; KWin's fake input in the tests
-  sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
-  gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses for the GNOME tests; gdbus talks to it
-  kwin-wayland  # headless KWin in the tests
-  libxtst-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xdg-utils
-  xsecurelock  # a real saver host for the host-mode test
-  dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
-  fonts-dejavu-core fonts-ipafont-gothic
-  libgtest-dev libgmock-dev libbenchmark-dev
-  dpkg-dev file lintian desktop-file-utils man-db libxml2-utils procps
+  plasma-wayland-protocols  # veltrane-idle: org_kde_kwin_idle, sway 1.7's idle clock
+  x11-utils  # xdpyinfo tells ./run.sh whether there is a display; xmessage hosts the preview
+  xdg-utils  # the dialog opens its links with xdg-open
+  fonts-dejavu-core fonts-ipafont-gothic  # the faces the dialog's fonts map to
+  file  # cpack reads the programs' type with it when it makes the Debian package
 )
 
+PICTURES_PACKAGES=(
+  xvfb imagemagick xdotool
+)
+
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
+  sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
+  gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses; gdbus talks to it
+  kwin-wayland  # headless KWin
+  xauth x11-xserver-utils openbox
+  xsecurelock  # a real saver host for the host-mode test
+  dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
+  dpkg-dev lintian desktop-file-utils man-db libxml2-utils procps
+)
+
+[ $# -gt 0 ] || set -- run pictures test
+wanted=()
+for set_name in "$@"; do
+  case $set_name in
+    run) wanted+=("${RUN_PACKAGES[@]}") ;;
+    pictures) wanted+=("${PICTURES_PACKAGES[@]}") ;;
+    test) wanted+=("${TEST_PACKAGES[@]}") ;;
+    *) echo "usage: $0 [run] [pictures] [test]" >&2; exit 2 ;;
+  esac
+done
+
+# One dpkg-query for the lot: it prints a line for each package it knows of.
+declare -A installed=()
+while read -r name status; do
+  [ "$status" = installed ] && installed[$name]=1
+done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
-for p in "${VELTRANE_PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+for p in "${wanted[@]}"; do
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -gt 0 ]; then

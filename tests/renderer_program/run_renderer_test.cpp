@@ -211,6 +211,8 @@ struct OpeningFault {
     std::vector<std::string> tail;  // the log from the failing step to the end
 };
 
+void PrintTo(const OpeningFault& f, std::ostream* os) { *os << f.name; }
+
 class OpeningFaultTest : public RunRendererTest, public ::testing::WithParamInterface<OpeningFault> {};
 
 TEST_P(OpeningFaultTest, ReleasesInReverseRestoresModeAndPointerAndEndsWithZero) {

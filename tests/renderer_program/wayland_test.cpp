@@ -86,6 +86,12 @@ struct Case {
   Ending ending;
 };
 
+std::string NameOf(const Case& c) {
+  return std::string(c.viaShell ? "Shell" : "Renderer") + std::to_string(c.outputs) + "Outputs" +
+         (c.ending == Ending::HeldEscape ? "Escape" : "Sigterm");
+}
+void PrintTo(const Case& c, std::ostream* os) { *os << NameOf(c); }
+
 class SaverOnSway : public ::testing::TestWithParam<Case> {};
 INSTANTIATE_TEST_SUITE_P(Wayland, SaverOnSway,
                          ::testing::ValuesIn(std::vector<Case>{
@@ -93,11 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Wayland, SaverOnSway,
                              {false, 1, Ending::Sigterm}, {false, 2, Ending::Sigterm},
                              {true, 1, Ending::HeldEscape}, {true, 2, Ending::HeldEscape},
                              {true, 1, Ending::Sigterm}, {true, 2, Ending::Sigterm}}),
-                         [](const auto& info) {
-                           return std::string(info.param.viaShell ? "Shell" : "Renderer") +
-                                  std::to_string(info.param.outputs) + "Outputs" +
-                                  (info.param.ending == Ending::HeldEscape ? "Escape" : "Sigterm");
-                         });
+                         [](const auto& info) { return NameOf(info.param); });
 
 TEST_P(SaverOnSway, CoversEveryOutputAndEndsCleanly) {
   SwaySession s({GetParam().outputs, 800, 600});

@@ -84,6 +84,8 @@ struct Ending {
   bool rendererRunsOn;
 };
 
+void PrintTo(const Ending& e, std::ostream* os) { *os << e.name; }
+
 class SaverEndedByItsHost : public ::testing::TestWithParam<Ending> {};
 INSTANTIATE_TEST_SUITE_P(
     Ways, SaverEndedByItsHost,
