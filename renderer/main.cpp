@@ -54,9 +54,10 @@ int RunOwnWindow(const std::string& noWayland = "") {
     platform::WatchShellLifeline();
     platform::X11WindowSystem windowSystem(RendererPixelFormat(kRendererColorBits), stopFd);
     UseRendererServices(&windowSystem, &RealRendererScene());
-    if (windowSystem.display() != nullptr) return RunFullScreenWindow(false);
-    // No display to reach: the run ends with its code for that, and says why.
-    const int code = RunRenderer(0);
+    const int code = RunFullScreenWindow(false);
+    // The display opens with the first window: none means it could not be
+    // reached, and the run ended with its code for that; say why.
+    if (windowSystem.display() != nullptr) return code;
     const char* name = std::getenv("DISPLAY");
     std::string line = name != nullptr && *name != '\0' ? "cannot open the X display \"" + std::string(name) + "\""
                                                        : "no X display (DISPLAY is not set)";

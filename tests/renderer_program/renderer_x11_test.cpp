@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -179,7 +181,9 @@ TEST_P(RendererFullScreen, CoversTheScreenDrawsTheFieldAndEndsOnHeldEscape) {
     VELTRANE_REQUIRE_XVFB(s);
     ASSERT_TRUE(ManagerReady(s, windowManager)) << "openbox did not start";
     const ScreenState before = ReadScreenState(s.display());
-    const pid_t pid = s.Start({kRenderer});
+    const std::string said = std::string(VELTRANE_TEST_TMP) + "/renderer-fullscreen-" +
+                             (windowManager ? "managed" : "bare") + ".txt";
+    const pid_t pid = StartProcess({kRenderer}, s.env(), said);
     const ::Window w = s.WaitForWindow(kTitle, 30s);
     ASSERT_NE(w, 0u) << "no Lumora_VC window";
     EXPECT_EQ(s.ClassOf(w), "OpenGL");
@@ -213,6 +217,9 @@ TEST_P(RendererFullScreen, CoversTheScreenDrawsTheFieldAndEndsOnHeldEscape) {
     ExpectCleanExit(EndWithEscape(s, pid));
     EXPECT_TRUE(s.WaitForWindowGone(kTitle, 10s));
     EXPECT_EQ(ReadScreenState(s.display()), before);
+    std::stringstream output;
+    output << std::ifstream(said).rdbuf();
+    EXPECT_EQ(output.str(), "") << "a run that worked says nothing";
 }
 
 TEST_P(RendererFullScreen, CloseRequestEndsItWithZero) {
