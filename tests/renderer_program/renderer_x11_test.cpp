@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -408,6 +409,38 @@ TEST(RendererScreenSaver, IsHeldOffWhileTheWindowExists) {
     ExpectCleanExit(EndWithEscape(s, pid));
     // Without the renderer the one-second timeout takes effect again.
     EXPECT_TRUE(WaitUntil([&] { return saverState() == ScreenSaverOn; }, 20s, 50ms));
+}
+
+// Where the session bus has a screen-saver service (GNOME on Xorg, Xfce, MATE),
+// the session's idle actions are held too, for exactly as long as the window shows.
+TEST(RendererScreenSaver, SessionInhibitIsHeldWhileTheWindowShows) {
+    XvfbSession s({1024, 768, 16, false});
+    VELTRANE_REQUIRE_XVFB(s);
+    char folder[] = VELTRANE_TEST_TMP "/bus-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string bus = "DBUS_SESSION_BUS_ADDRESS=unix:path=" + std::string(folder) + "/bus";
+    const pid_t daemon = StartProcess({"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                       "--address=unix:path=" + std::string(folder) + "/bus"},
+                                      {}, std::string(folder) + "/bus.log");
+    const std::string log = std::string(folder) + "/inhibits.log";
+    auto lastCount = [&] {
+        std::ifstream in(log);
+        std::string line, last;
+        while (std::getline(in, line)) last = line;
+        return last;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return access((std::string(folder) + "/bus").c_str(), F_OK) == 0; }, 30s));
+    const pid_t service = StartProcess({VELTRANE_FAKE_SESSION_MANAGER}, {bus}, log);
+    ASSERT_TRUE(WaitUntil([&] { return lastCount() == "inhibits 0"; }, 30s)) << "no screen-saver service";
+    const pid_t pid = s.Start({kRenderer}, {bus});
+    ASSERT_NE(s.WaitForWindow(kTitle, 30s), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return lastCount() == "inhibits 1"; }, 10s)) << lastCount();
+    ExpectCleanExit(EndWithEscape(s, pid));
+    EXPECT_TRUE(WaitUntil([&] { return lastCount() == "inhibits 0"; }, 10s)) << "the inhibit outlives the window";
+    KillProcess(service);
+    KillProcess(daemon);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 // SIGTERM, SIGINT, SIGHUP and SIGQUIT close the window and give the mode back.
