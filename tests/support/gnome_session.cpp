@@ -49,17 +49,6 @@ function enable() { global.context.unsafe_mode = true; }
 function disable() { global.context.unsafe_mode = false; }
 )";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string Tail(const std::string& text, std::size_t n = 800) {
-  return text.size() > n ? text.substr(text.size() - n) : text;
-}
-
 // A string in GVariant's text form, which gdbus reads its arguments in.
 std::string Quoted(const std::string& text) {
   std::string out = "\"";

@@ -20,6 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+}  // namespace
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
@@ -27,11 +29,9 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-std::string Tail(const std::string& text, std::size_t n = 600) {
+std::string Tail(const std::string& text, std::size_t n) {
   return text.size() > n ? text.substr(text.size() - n) : text;
 }
-
-}  // namespace
 
 bool Covered(const Picture& p) {
   if (p.empty()) return false;
