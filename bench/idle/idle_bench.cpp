@@ -31,13 +31,6 @@ using namespace veltrane::testing;
 
 const std::string kBin = VELTRANE_BIN_DIR;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // A "Name:   123" line of /proc/<pid>/status; -1 when missing.
 long StatusField(pid_t pid, const std::string& name) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -119,7 +112,7 @@ std::string LogPath(const std::string& kind) {
 
 // Waits for the launcher's start line; the clock is armed just before it.
 bool WaitForStartLine(const std::string& log) {
-  return WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 30s, 1ms);
+  return WaitUntil([&] { return ReadFile(log).find("idle clock:") != std::string::npos; }, 30s, 1ms);
 }
 
 void IdleFigures(const std::string& kind, int seconds) {
@@ -130,7 +123,7 @@ void IdleFigures(const std::string& kind, int seconds) {
   // A time-out past the measured span: no saver starts.
   const pid_t launcher = s.start({s.launcher, "--timeout", std::to_string(seconds + 600)}, log);
   if (!WaitForStartLine(log)) {
-    std::printf("%-6s the launcher did not start: %s\n", kind.c_str(), ReadAll(log).c_str());
+    std::printf("%-6s the launcher did not start: %s\n", kind.c_str(), ReadFile(log).c_str());
     KillProcess(launcher);
     return;
   }
@@ -141,7 +134,7 @@ void IdleFigures(const std::string& kind, int seconds) {
   const long switches = StatusField(launcher, "voluntary_ctxt_switches") - switches0;
   std::printf("%-6s idle %d s: RSS %ld kB, CPU %.3f s, %ld wake-ups (voluntary context switches); %s",
               kind.c_str(), seconds, StatusField(launcher, "VmRSS"), cpu, switches,
-              ReadAll(log).c_str());
+              ReadFile(log).c_str());
   std::fflush(stdout);
   kill(launcher, SIGTERM);
   if (!WaitProcess(launcher, 10s)) KillProcess(launcher);

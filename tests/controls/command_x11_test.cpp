@@ -28,13 +28,6 @@ constexpr Rgb kHighLightTop2{0xFF, 0xF0, 0xCF};  // row 2 of HighLight / HighLig
 constexpr Rgb kSelectedBottom{0x69, 0x82, 0xEE};  // row 21 of Selected
 constexpr Rgb kPressedFrame{0x00, 0x3C, 0x74};   // row 2 of Pressed
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 int Count(const std::string& text, const std::string& word) {
   int n = 0;
   for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++n;
@@ -50,14 +43,14 @@ class CommandX11 : public ::testing::Test {
     program = testing::StartProcess({CONTROLS_HOVER_FORM}, env, out);
     auto deadline = std::chrono::steady_clock::now() + 15s;
     while (std::chrono::steady_clock::now() < deadline) {
-      std::istringstream text(ReadAll(out));
+      std::istringstream text(testing::ReadFile(out));
       std::string word;
       while (text >> word)
         if (word == "ready") text >> x >> y >> w >> h;
       if (w > 0) break;
       std::this_thread::sleep_for(50ms);
     }
-    ASSERT_EQ(w, 73) << "the test form did not come up:\n" << ReadAll(out);
+    ASSERT_EQ(w, 73) << "the test form did not come up:\n" << testing::ReadFile(out);
     ASSERT_EQ(h, 25);
   }
   void TearDown() override {
@@ -80,7 +73,7 @@ class CommandX11 : public ::testing::Test {
     return At(bx, by);
   }
   int Clicks() { return Count(Log(), "click"); }
-  std::string Log() { return ReadAll(out); }
+  std::string Log() { return testing::ReadFile(out); }
   // Waits until `line` appears in the program's output after `from` characters.
   bool WaitForLine(const std::string& line, size_t from = 0, std::chrono::milliseconds timeout = 5s) {
     for (auto end = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < end;) {

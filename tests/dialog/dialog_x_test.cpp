@@ -48,13 +48,6 @@ Frame FrameExtentsOf(::Display* d, ::Window w) {
   return f;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void WriteScript(const std::string& path, const std::string& text) {
   std::ofstream(path) << text;
   fs::permissions(path, fs::perms::owner_all);

@@ -29,9 +29,9 @@ TEST(LauncherOnGnome, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
   const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
 
   pid_t first = -1;
-  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 60s)) << ReadAll(log);
-  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: org.gnome.Mutter.IdleMonitor"), std::string::npos)
-      << ReadAll(log);
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 60s)) << ReadFile(log);
+  EXPECT_NE(ReadFile(log).find("veltrane-idle: idle clock: org.gnome.Mutter.IdleMonitor"), std::string::npos)
+      << ReadFile(log);
   Picture shot;
   EXPECT_TRUE(WaitUntil([&] { return Covered(shot = s.Capture()) && MiddleLit(shot); }, 60s, 200ms))
       << "the saver does not cover the output";
@@ -51,7 +51,7 @@ TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
   VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
   const std::string held = s.PathFor("held.out");
   const pid_t player = s.Start({s.Stage(VELTRANE_HOLD_INHIBIT)}, {}, held);
-  ASSERT_TRUE(WaitUntil([&] { return ReadAll(held) == "held\n"; }, 20s)) << ReadAll(held);
+  ASSERT_TRUE(WaitUntil([&] { return ReadFile(held) == "held\n"; }, 20s)) << ReadFile(held);
 
   const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "1"});
   EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the inhibit";
@@ -68,13 +68,7 @@ TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
 TEST(LauncherOnGnome, TheShellEndingEndsItWithZero) {
   GnomeSession s;
   VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
-  const std::string log = s.PathFor("launcher.out");
-  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "600"}, {}, log);
-  ASSERT_TRUE(WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 30s)) << ReadAll(log);
-  s.EndCompositor();
-  const std::optional<ExitStatus> end = WaitProcess(launcher, 30s);
-  ASSERT_TRUE(end.has_value()) << "still running without gnome-shell";
-  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+  ExpectEndsWithItsCompositor(s);
 }
 
 }  // namespace

@@ -27,9 +27,9 @@ TEST(LauncherOnSway, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
   const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
 
   pid_t first = -1;
-  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadAll(log);
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadFile(log);
   EXPECT_TRUE(WaitUntil([&] { return EveryOutputCovered(s); }, 30s, 100ms)) << "an output shows the desktop";
-  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: org_kde_kwin_idle"), std::string::npos) << ReadAll(log);
+  EXPECT_NE(ReadFile(log).find("veltrane-idle: idle clock: org_kde_kwin_idle"), std::string::npos) << ReadFile(log);
 
   // Escape stays down on one virtual keyboard until the saver has ended.
   const pid_t escape = s.Start({"wtype", "-P", "Escape", "-s", "20000", "-p", "Escape"});
@@ -63,13 +63,7 @@ TEST(LauncherOnSway, AnotherClientsIdleInhibitorKeepsItOff) {
 TEST(LauncherOnSway, LostCompositorEndsItWithZero) {
   SwaySession s;
   VELTRANE_REQUIRE_WAYLAND(s, "sway");
-  const std::string log = s.PathFor("launcher.out");
-  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "60"}, {}, log);
-  ASSERT_TRUE(WaitUntil([&] { return ReadAll(log).find("idle clock:") != std::string::npos; }, 10s)) << ReadAll(log);
-  s.EndCompositor();
-  const std::optional<ExitStatus> end = WaitProcess(launcher, 20s);
-  ASSERT_TRUE(end.has_value()) << "still running without its compositor";
-  EXPECT_TRUE(end->exited && end->code == 0) << "signal " << end->signal << ", code " << end->code;
+  ExpectEndsWithItsCompositor(s);
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ TEST(LauncherOnXvfb, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
   const pid_t launcher = StartProcess({kLauncher, "--timeout", "2"}, x.env(), log);
 
   pid_t first = -1;
-  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadAll(log);
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 30s)) << ReadFile(log);
   EXPECT_TRUE(WaitUntil([&] { return Covered(x); }, 30s, 50ms)) << "the saver does not cover the screen";
-  EXPECT_NE(ReadAll(log).find("veltrane-idle: idle clock: the X server's IDLETIME"), std::string::npos) << ReadAll(log);
+  EXPECT_NE(ReadFile(log).find("veltrane-idle: idle clock: the X server's IDLETIME"), std::string::npos) << ReadFile(log);
 
   // Escape held until the saver has ended (the renderer reads a held key).
   x.Key("Escape", true);

@@ -18,6 +18,17 @@
 
 namespace veltrane::testing {
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Tail(const std::string& text, std::size_t n) {
+  return text.size() > n ? text.substr(text.size() - n) : text;
+}
+
 pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                    const std::string& stdoutPath, const std::optional<RunAs>& user, const std::string& cwd) {
   pid_t pid = fork();

@@ -11,6 +11,11 @@
 
 namespace veltrane::testing {
 
+// A file's whole text (empty when it cannot be read), and the end of a text, for
+// what a failed start says.
+std::string ReadFile(const std::string& path);
+std::string Tail(const std::string& text, std::size_t n = 800);
+
 struct ExitStatus {
   bool exited = false;    // ended by exit(); else by a signal
   int code = 0;           // exit code (0..255) when exited

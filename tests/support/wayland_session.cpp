@@ -22,16 +22,6 @@ using namespace std::chrono_literals;
 
 }  // namespace
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string Tail(const std::string& text, std::size_t n) {
-  return text.size() > n ? text.substr(text.size() - n) : text;
-}
 
 bool Covered(const Picture& p) {
   if (p.empty()) return false;

@@ -141,11 +141,6 @@ class KWinSession : public WaylandSession {
   WaylandOptions options_;
 };
 
-// A file's whole text (empty when it cannot be read), and the end of a text, for
-// what a failed start says.
-std::string ReadFile(const std::string& path);
-std::string Tail(const std::string& text, std::size_t n = 800);
-
 // Skips the test when the compositor's programs are not installed; fails it when
 // they are but the compositor did not start.
 bool ProgramInstalled(const std::string& name);
