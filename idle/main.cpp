@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
         break;
     }
   };
+  const std::string seconds =
+      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(options.timeout).count());
   if (!source->Start([&](IdleSource::Report r) {
         if (r == IdleSource::Report::Active) return act(Happening::Active);
         // Inhibitors the clock does not honour itself are asked only when the
@@ -124,9 +126,8 @@ int main(int argc, char** argv) {
         if (policy.saverRunning()) return act(Happening::Idle);
         act(source->Inhibited() ? Happening::IdleInhibited : Happening::Idle);
       }))
-    return Fail("the idle clock " + source->Name() + " refused the watch");
-  Say("idle clock: " + source->Name() + "; the saver starts after " +
-      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(options.timeout).count()) + " s idle");
+    return Fail("the idle clock (" + source->Name() + ") refused a time-out of " + seconds + " s");
+  Say("idle clock: " + source->Name() + "; the saver starts after " + seconds + " s idle");
 
   bool stop = false;
   while (!stop && !lost) {
