@@ -1,9 +1,8 @@
 // veltrane-idle on a private headless sway (org_kde_kwin_idle, sway 1.7's idle
 // clock) and KWin (ext-idle-notify-v1): the saver starts after the time-out with
 // no input, covers every output, ends on Escape and starts again after the next
-// idle period; on sway a
-// window holding sway's idle inhibitor keeps it off; the lost compositor ends it
-// with 0.
+// idle period; on sway a window holding sway's idle inhibitor keeps it off, and
+// the lost compositor ends it with 0.
 #include <signal.h>
 
 #include "support/wayland_session.h"
