@@ -1,10 +1,10 @@
-// Figures for veltrane-idle on private sessions (Xvfb, headless sway, headless
+// Figures for veltrane-idle on private sessions (Xvfb, headless sway, KWin and
 // gnome-shell): its resident memory, processor time and wake-ups (context
 // switches) over S seconds of an idle session with no saver started, and the
 // time from the idle time-out to the output covered (median of N runs).
 // Prints figures, asserts nothing.
 //
-//   idle_bench [--seconds S] [--runs N] [--session x11|sway|gnome|all]
+//   idle_bench [--seconds S] [--runs N] [--session x11|sway|kwin|gnome|all]
 #include "support/gnome_session.h"
 #include "support/xvfb_session.h"
 
@@ -97,6 +97,10 @@ bool MakeSession(const std::string& kind, std::shared_ptr<void>& keep, Session& 
     SwaySession* w = new SwaySession();
     return MakeWayland(keep, s, w, [w] { w->Run({"wtype", "-k", "Shift_L"}); });
   }
+  if (kind == "kwin") {
+    KWinSession* w = new KWinSession();
+    return MakeWayland(keep, s, w, [w] { w->TapKey(42); });  // Shift_L
+  }
   GnomeSession* g = new GnomeSession(GnomeOptions{1, 1024, 768, true});
   if (g->ok()) {
     // The overview gnome-shell opens at start would hide the desktop.
@@ -187,7 +191,7 @@ int main(int argc, char** argv) {
     else if (arg == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
     else if (arg == "--session") which = argv[i + 1];
   }
-  std::vector<std::string> kinds = {"x11", "sway", "gnome"};
+  std::vector<std::string> kinds = {"x11", "sway", "kwin", "gnome"};
   if (which != "all") kinds = {which};
   for (const std::string& kind : kinds) LatencyFigures(kind, runs);
   for (const std::string& kind : kinds) IdleFigures(kind, seconds);

@@ -368,4 +368,6 @@ Picture KWinSession::Capture(const std::string& output) {
 
 pid_t KWinSession::HoldKey(int evdevCode) { return Start({programs_ + "/kwin_key", std::to_string(evdevCode)}); }
 
+void KWinSession::TapKey(int evdevCode) { Run({programs_ + "/kwin_key", std::to_string(evdevCode), "0"}); }
+
 }  // namespace veltrane::testing

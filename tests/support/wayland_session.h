@@ -134,8 +134,12 @@ class KWinSession : public WaylandSession {
   explicit KWinSession(const WaylandOptions& options = {});
   // One output's part of the workspace; outputs are named "0", "1", ...
   Picture Capture(const std::string& output) override;
-  // Holds the key with this evdev code (1 is Escape) until the returned process is killed.
+  // Holds the key with this evdev code (1 is Escape) until the returned process
+  // is ended with SIGTERM, which lets the key go (SIGKILL would leave it down,
+  // repeating).
   pid_t HoldKey(int evdevCode);
+  // Presses and lets go of the key, and returns once KWin has both.
+  void TapKey(int evdevCode);
 
  private:
   WaylandOptions options_;
