@@ -18,4 +18,6 @@ fi
 cd "$BUILD"
 # Tests that need X bring their own Xvfb; never let one reach the user's display.
 unset DISPLAY WAYLAND_DISPLAY VELTRANE_BACKEND
-exec ctest --output-on-failure -j"$(nproc)" --timeout 300
+# One test more than there are cores: a quarter of the tests' time is spent
+# waiting on their sessions (a compositor starting, an idle time-out passing).
+exec ctest --output-on-failure -j"$(($(nproc) + 1))" --timeout 300
