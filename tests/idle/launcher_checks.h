@@ -1,10 +1,11 @@
 // What the launcher's tests on each kind of session share: the saver it runs,
-// its output, its programs staged side by side, and its end on SIGTERM or with
-// its compositor.
+// its output, its programs staged side by side, its start-and-again run, and
+// its end on SIGTERM or with its compositor.
 #pragma once
 
 #include <signal.h>
 
+#include <functional>
 #include <string>
 
 #include "support/child_process.h"
@@ -37,6 +38,50 @@ inline void ExpectEndsWithZero(pid_t launcher, pid_t saver) {
   if (saver > 0) {
     EXPECT_TRUE(WaitUntil([&] { return ProcessGone(saver); }, 20s)) << "the saver outlived it";
   }
+}
+
+// No saver for `held` while another client holds the launcher off (a state
+// that holds, so watched the whole while); once `letGo` has run, one within
+// `within`; SIGTERM then ends both.
+inline void ExpectHeldOffUntilLetGo(pid_t launcher, std::chrono::milliseconds held,
+                                    const std::function<void()>& letGo, std::chrono::milliseconds within) {
+  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, held)) << "the saver started while held off";
+  letGo();
+  pid_t saver = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, within)) << "no saver once let go";
+  ExpectEndsWithZero(launcher, saver);
+}
+
+// The launcher with a 2 s time-out: the saver starts with no input, says it
+// uses `clock` and `covered()` comes true; `escape(saver)` ends the saver with
+// Escape (it returns the process that holds the key down, to be ended with
+// SIGTERM once the saver has gone, or -1); the next idle period starts it again;
+// SIGTERM then ends both.
+template <typename Session, typename Covered, typename Escape>
+void ExpectStartsEndsOnEscapeAndStartsAgain(Session& s, const std::string& clock, Covered covered, Escape escape) {
+  using namespace std::chrono_literals;
+  const std::string log = s.PathFor("launcher.out");
+  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
+
+  pid_t first = -1;
+  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 60s)) << ReadFile(log);
+  EXPECT_NE(ReadFile(log).find("veltrane-idle: idle clock: " + clock), std::string::npos) << ReadFile(log);
+  EXPECT_TRUE(WaitUntil(covered, 60s, 100ms)) << "the saver does not cover every output";
+
+  const pid_t key = escape(first);
+  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(first) && SaverOf(launcher) != first; }, 60s));
+  if (key > 0) {
+    // Asked to end, the key lets go; a key left down would repeat, and
+    // compositors count each repeat as input.
+    kill(key, SIGTERM);
+    EXPECT_TRUE(WaitProcess(key, 20s).has_value());
+  }
+
+  pid_t second = -1;
+  EXPECT_TRUE(WaitUntil([&] { return (second = SaverOf(launcher)) > 0 && second != first; }, 60s))
+      << "no saver after the next idle period";
+  EXPECT_TRUE(WaitUntil(covered, 60s, 100ms));
+  ExpectEndsWithZero(launcher, second);
 }
 
 // Once it has said which idle clock it uses, the launcher ends with 0 when the

@@ -25,25 +25,14 @@ TEST(LauncherOnGnome, StartsAfterTheTimeoutEndsOnEscapeAndStartsAgain) {
   GnomeSession s({1, 1024, 768});
   VELTRANE_REQUIRE_WAYLAND(s, "gnome-shell");
   ShowDesktop(s);
-  const std::string log = s.PathFor("launcher.out");
-  const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "2"}, {}, log);
-
-  pid_t first = -1;
-  ASSERT_TRUE(WaitUntil([&] { return (first = SaverOf(launcher)) > 0; }, 60s)) << ReadFile(log);
-  EXPECT_NE(ReadFile(log).find("veltrane-idle: idle clock: org.gnome.Mutter.IdleMonitor"), std::string::npos)
-      << ReadFile(log);
   Picture shot;
-  EXPECT_TRUE(WaitUntil([&] { return Covered(shot = s.Capture()) && MiddleLit(shot); }, 60s, 200ms))
-      << "the saver does not cover the output";
-
-  // Escape held (the renderer reads a held key), again until the saver has ended.
-  EXPECT_TRUE(WaitUntil([&] { return ProcessGone(first) || (s.Key("Escape", 1500ms), ProcessGone(first)); }, 60s,
-                        100ms));
-  pid_t second = -1;
-  EXPECT_TRUE(WaitUntil([&] { return (second = SaverOf(launcher)) > 0 && second != first; }, 60s))
-      << "no saver after the next idle period";
-  EXPECT_TRUE(WaitUntil([&] { return Covered(shot = s.Capture()) && MiddleLit(shot); }, 60s, 200ms));
-  ExpectEndsWithZero(launcher, second);
+  ExpectStartsEndsOnEscapeAndStartsAgain(
+      s, "org.gnome.Mutter.IdleMonitor", [&] { return Covered(shot = s.Capture()) && MiddleLit(shot); },
+      [&](pid_t saver) {
+        // Escape held (the renderer reads a held key), again until the saver has ended.
+        WaitUntil([&] { return ProcessGone(saver) || (s.Key("Escape", 1500ms), ProcessGone(saver)); }, 60s, 100ms);
+        return pid_t{-1};
+      });
 }
 
 TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
@@ -54,14 +43,12 @@ TEST(LauncherOnGnome, AnIdleInhibitHeldByAnotherClientKeepsItOff) {
   ASSERT_TRUE(WaitUntil([&] { return ReadFile(held) == "held\n"; }, 20s)) << ReadFile(held);
 
   const pid_t launcher = s.Start({StageLauncher(s), "--timeout", "1"});
-  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 4s)) << "the saver started through the inhibit";
   // The next idle period after the inhibit has gone starts it.
-  KillProcess(player);
-  ASSERT_TRUE(WaitUntil([&] { return s.Inhibits() == 0; }, 20s));
-  s.Key("Shift_L", 50ms);
-  pid_t saver = -1;
-  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 60s)) << "no saver once the inhibit went";
-  ExpectEndsWithZero(launcher, saver);
+  ExpectHeldOffUntilLetGo(launcher, 4s, [&] {
+    KillProcess(player);
+    EXPECT_TRUE(WaitUntil([&] { return s.Inhibits() == 0; }, 20s));
+    s.Key("Shift_L", 50ms);
+  }, 60s);
 }
 
 // gnome-shell ending takes its IdleMonitor off the bus, which stays: the session is gone.

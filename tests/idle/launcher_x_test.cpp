@@ -124,16 +124,12 @@ TEST_P(LauncherHeldOff, ByAnotherClientUntilItLetsGo) {
   const pid_t launcher = x.Start({kLauncher, "--timeout", "3"});
   ASSERT_TRUE(WaitUntil([&] { return SettingsOf(x).timeout == 3; }, 30s, 10ms)) << "the launcher set no time-out";
   const Release release = GetParam().take(x);
-  // Past the time-out and more without a saver: a state that holds, so it is
-  // watched for the whole while.
-  EXPECT_FALSE(WaitUntil([&] { return SaverOf(launcher) > 0; }, 5s)) << "the saver started while held off";
-  release();
-  // The next idle period starts with a key.
-  x.Key("Shift_L", true);
-  x.Key("Shift_L", false);
-  pid_t saver = -1;
-  EXPECT_TRUE(WaitUntil([&] { return (saver = SaverOf(launcher)) > 0; }, 30s)) << "no saver once let go";
-  ExpectEndsWithZero(launcher, saver);
+  // Past the time-out and more; the next idle period starts with a key.
+  ExpectHeldOffUntilLetGo(launcher, 5s, [&] {
+    release();
+    x.Key("Shift_L", true);
+    x.Key("Shift_L", false);
+  }, 30s);
 }
 
 TEST(LauncherOnXvfb, LostServerEndsItWithZeroAndItsSaver) {
