@@ -6,15 +6,18 @@
 # adds the tests' packages and builds the rest in the same build/.
 set -euo pipefail
 cd "$(dirname "$0")"
+BUILD=${VELTRANE_BUILD_DIR:-build}
+. ./scripts/install-meanwhile.sh
 ./scripts/deps.sh run
 display=
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   display=yes
 else
-  ./scripts/deps.sh pictures
+  # The virtual X server and the picture tools install while the build runs.
+  install_meanwhile "$BUILD/install-pictures.log" pictures
 fi
 ./scripts/build.sh veltrane_programs
-BUILD=${VELTRANE_BUILD_DIR:-build}
+installed_meanwhile
 BIN="$PWD/$BUILD/bin"
 
 if [ -x "$BIN/Veltrane.scr" ]; then

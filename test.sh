@@ -4,9 +4,14 @@
 # headless compositor). Exits non-zero on any failure, a compiler warning included.
 set -euo pipefail
 cd "$(dirname "$0")"
-./scripts/deps.sh run pictures test
-./scripts/build.sh
 BUILD=${VELTRANE_BUILD_DIR:-build}
+. ./scripts/install-meanwhile.sh
+./scripts/deps.sh run pictures test-build
+# The programs the tests start (compositors, saver hosts, package checks) are
+# not needed to build, so they install while the build runs.
+install_meanwhile "$BUILD/install-test.log" test
+./scripts/build.sh
+installed_meanwhile
 # Every compile keeps its warnings beside its object (cmake/keep-warnings.sh), so
 # this sees the warnings of objects an earlier ./run.sh compiled as well.
 mapfile -t warned < <(find "$BUILD" -name '*.warnings' -size +0 | sort)

@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the named sets when any is missing:
-#   run       building the programs and running them (./run.sh)
-#   pictures  the private virtual X server and the tools that take ./run.sh's
-#             pictures when there is no display
-#   test      everything else the tests, benchmarks and package checks need
+#   run         building the programs and running them (./run.sh)
+#   pictures    the private virtual X server and the tools that take ./run.sh's
+#               pictures when there is no display
+#   test-build  what building the tests and benchmarks needs
+#   test        everything else the tests, benchmarks and package checks run
 # ./run.sh asks for "run" (and "pictures" without a display), ./test.sh for all
-# three; no argument means all three. Exits non-zero with the missing packages
-# named when it can neither run apt-get as root nor through sudo.
+# of them; no set named means all of them.
+# With --authorise it installs nothing: when a set lacks packages and only sudo
+# with a password can install them, it asks for the password now, so that a
+# later run of this script in the background installs them without a prompt.
+# Exits non-zero with the missing packages named when it can neither run apt-get
+# as root nor through sudo.
 set -euo pipefail
+
+authorise=
+if [ "${1:-}" = --authorise ]; then
+  authorise=yes
+  shift
+fi
 
 RUN_PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -29,8 +40,11 @@ PICTURES_PACKAGES=(
   xvfb imagemagick xdotool
 )
 
-TEST_PACKAGES=(
+TEST_BUILD_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
+)
+
+TEST_PACKAGES=(
   sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
   gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses; gdbus talks to it
   kwin-wayland  # headless KWin
@@ -40,14 +54,15 @@ TEST_PACKAGES=(
   dpkg-dev lintian desktop-file-utils man-db libxml2-utils procps
 )
 
-[ $# -gt 0 ] || set -- run pictures test
+[ $# -gt 0 ] || set -- run pictures test-build test
 wanted=()
 for set_name in "$@"; do
   case $set_name in
     run) wanted+=("${RUN_PACKAGES[@]}") ;;
     pictures) wanted+=("${PICTURES_PACKAGES[@]}") ;;
+    test-build) wanted+=("${TEST_BUILD_PACKAGES[@]}") ;;
     test) wanted+=("${TEST_PACKAGES[@]}") ;;
-    *) echo "usage: $0 [run] [pictures] [test]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--authorise] [run] [pictures] [test-build] [test]" >&2; exit 2 ;;
   esac
 done
 
@@ -61,21 +76,29 @@ for p in "${wanted[@]}"; do
   [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing missing packages: ${missing[*]}"
-  if [ "$(id -u)" -eq 0 ]; then
-    SUDO=()
-  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
-    SUDO=(sudo -n)
-  elif command -v sudo >/dev/null 2>&1 && [ -t 0 ]; then
-    SUDO=(sudo)
-  else
-    echo "error: these Debian packages are missing and I can neither run apt-get as root nor through sudo:" >&2
-    echo "  ${missing[*]}" >&2
-    echo "Install them (apt-get install ...) and run this script again." >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${SUDO[@]}" apt-get update -qq
-  "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -gt 0 ] || exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+  SUDO=(sudo -n)
+elif command -v sudo >/dev/null 2>&1 && [ -t 0 ]; then
+  SUDO=(sudo)
+else
+  echo "error: these Debian packages are missing and I can neither run apt-get as root nor through sudo:" >&2
+  echo "  ${missing[*]}" >&2
+  echo "Install them (apt-get install ...) and run this script again." >&2
+  exit 1
 fi
+if [ -n "$authorise" ]; then
+  [ "${SUDO[*]}" != sudo ] || sudo -v
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+# Another install (an earlier run's, or the system's own updates) may hold
+# dpkg's lock for a while: wait for it rather than fail.
+lock=(-o DPkg::Lock::Timeout=300)
+"${SUDO[@]}" apt-get "${lock[@]}" update -qq
+"${SUDO[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"

@@ -320,14 +320,15 @@ TEST(HostWindows, AVisualWithoutPlainRgbGetsAChildWindowThatFollowsTheSize) {
     }
 }
 
-// Host windows past what the GL driver can draw (X allows 32767 pixels a side):
-// the field is drawn in the centre, at most the driver's limits, and the rest of
-// the window is left to its background. Each window's centre sits at the
-// screen's centre, so the screen shows the drawn middle.
+// Host windows past what the GL driver can draw (X allows 32767 pixels a side),
+// one side at a time: the field is drawn in the centre, at most the driver's
+// limits, and the rest of the window is left to its background. Each window's
+// centre sits at the screen's centre, so the screen shows the drawn middle.
+// (Both sides past at once is the same clamp, at a gigabyte a frame in software.)
 TEST(HostWindows, AWindowPastTheGlLimitsIsDrawnInItsCentreWithoutACrash) {
     XvfbSession s(kScreen);
     VELTRANE_REQUIRE_XVFB(s);
-    const std::pair<int, int> sizes[] = {{32767, 32767}, {32767, 1024}};
+    const std::pair<int, int> sizes[] = {{32767, 1024}, {1024, 32767}};
     for (const auto& [width, height] : sizes) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
         const ::Window host = MakeHostWindow(s.display(), 640 - width / 2, 512 - height / 2, width, height);

@@ -11,6 +11,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -44,23 +45,23 @@ std::string PropertyText(::Display* d, ::Window w, const char* name, const char*
   return out;
 }
 
-int MaskShift(unsigned long mask) {
-  int s = 0;
-  while (mask && !(mask & 1)) { mask >>= 1; ++s; }
-  return s;
-}
-int MaskBits(unsigned long mask) {
-  mask >>= MaskShift(mask);
-  int b = 0;
-  while (mask & 1) { mask >>= 1; ++b; }
-  return b;
-}
-std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
-  if (!mask) return 0;
-  unsigned long v = (pixel & mask) >> MaskShift(mask);
-  int bits = MaskBits(mask);
-  return static_cast<std::uint8_t>(bits >= 8 ? v >> (bits - 8) : (v * 255) / ((1ul << bits) - 1));
-}
+// One colour channel of a visual, read out of a pixel value and scaled to 8 bits.
+// The mask is taken apart once per picture, not once per pixel: screenshots
+// are polled often, and a test's own CPU slows the programs it waits on.
+struct ChannelReader {
+  unsigned long mask = 0;
+  int shift = 0, bits = 0;
+  explicit ChannelReader(unsigned long m) : mask(m) {
+    if (!m) return;
+    while (!(m & 1)) { m >>= 1; ++shift; }
+    while (m & 1) { m >>= 1; ++bits; }
+  }
+  std::uint8_t operator()(unsigned long pixel) const {
+    if (!mask) return 0;
+    const unsigned long v = (pixel & mask) >> shift;
+    return static_cast<std::uint8_t>(bits >= 8 ? v >> (bits - 8) : (v * 255) / ((1ul << bits) - 1));
+  }
+};
 
 }  // namespace
 
@@ -99,6 +100,7 @@ Picture Picture::LoadPpm(const std::string& path) {
   if (!in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()))) return pic;
   pic.width = width;
   pic.height = height;
+  pic.pixels.reserve(data.size() / 3);
   for (size_t i = 0; i < data.size(); i += 3) pic.pixels.push_back({data[i], data[i + 1], data[i + 2]});
   return pic;
 }
@@ -270,23 +272,35 @@ Picture XvfbSession::Capture(int x, int y, int w, int h) {
                           static_cast<unsigned>(h), AllPlanes, ZPixmap);
   if (!img) return pic;
   Visual* v = DefaultVisual(display_, DefaultScreen(display_));
+  const ChannelReader red(v->red_mask), green(v->green_mask), blue(v->blue_mask);
   pic.width = w;
   pic.height = h;
   pic.pixels.resize(static_cast<size_t>(w) * h);
-  for (int j = 0; j < h; ++j)
+  // 32-bit pixels in this machine's byte order (what Xvfb serves locally) are
+  // read straight from the image; anything else goes through XGetPixel.
+  const bool direct = img->bits_per_pixel == 32 &&
+                      img->byte_order == (std::endian::native == std::endian::little ? LSBFirst : MSBFirst);
+  for (int j = 0; j < h; ++j) {
+    const char* row = img->data + static_cast<ptrdiff_t>(j) * img->bytes_per_line;
+    Rgb* out = &pic.pixels[static_cast<size_t>(j) * w];
     for (int i = 0; i < w; ++i) {
-      unsigned long px = XGetPixel(img, i, j);
-      pic.pixels[static_cast<size_t>(j) * w + i] = {Channel(px, v->red_mask), Channel(px, v->green_mask),
-                                                    Channel(px, v->blue_mask)};
+      std::uint32_t word;
+      unsigned long px = direct ? (std::memcpy(&word, row + 4 * i, 4), word) : XGetPixel(img, i, j);
+      out[i] = {red(px), green(px), blue(px)};
     }
+  }
   XDestroyImage(img);
   return pic;
 }
 
 Picture XvfbSession::Framebuffer() {
   Picture pic;
-  std::ifstream in(fbdir_ + "/Xvfb_screen0", std::ios::binary);
-  std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ifstream in(fbdir_ + "/Xvfb_screen0", std::ios::binary | std::ios::ate);
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+  std::vector<unsigned char> data(size > 0 ? static_cast<size_t>(size) : 0);
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  data.resize(static_cast<size_t>(in.gcount()));
   if (data.size() < 100) return pic;
   auto be32 = [&](size_t i) {
     return (std::uint32_t(data[i * 4]) << 24) | (std::uint32_t(data[i * 4 + 1]) << 16) |
@@ -301,13 +315,14 @@ Picture XvfbSession::Framebuffer() {
   pic.height = static_cast<int>(height);
   pic.pixels.resize(static_cast<size_t>(width) * height);
   size_t bytes = bpp / 8;
+  const ChannelReader red(rmask), green(gmask), blue(bmask);
   for (std::uint32_t y = 0; y < height; ++y)
     for (std::uint32_t x = 0; x < width; ++x) {
       const unsigned char* p = &data[offset + static_cast<size_t>(y) * bpl + x * bytes];
       unsigned long px = 0;
       for (size_t k = 0; k < bytes; ++k)
         px |= static_cast<unsigned long>(p[k]) << (byteOrder == LSBFirst ? 8 * k : 8 * (bytes - 1 - k));
-      pic.pixels[static_cast<size_t>(y) * width + x] = {Channel(px, rmask), Channel(px, gmask), Channel(px, bmask)};
+      pic.pixels[static_cast<size_t>(y) * width + x] = {red(px), green(px), blue(px)};
     }
   return pic;
 }
