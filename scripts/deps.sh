@@ -1,24 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of the named sets when any is missing:
-#   run         building the programs and running them (./run.sh)
-#   pictures    the private virtual X server and the tools that take ./run.sh's
-#               pictures when there is no display
-#   test-build  what building the tests and benchmarks needs
-#   test        everything else the tests, benchmarks and package checks run
+#   run           building the programs and running them (./run.sh)
+#   pictures      the private virtual X server and the tools that take
+#                 ./run.sh's pictures when there is no display
+#   test-build    what building the tests and benchmarks needs
+#   test-x11      what the unit and X11 tests run besides those
+#   test-wayland  the headless compositors the Wayland and GNOME tests start
+#   test-package  the tools that build and check the Debian package
 # ./run.sh asks for "run" (and "pictures" without a display), ./test.sh for all
 # of them; no set named means all of them.
-# With --authorise it installs nothing: when a set lacks packages and only sudo
-# with a password can install them, it asks for the password now, so that a
-# later run of this script in the background installs them without a prompt.
+#   --missing    installs nothing; prints the packages of the sets not installed
+#   --authorise  installs nothing; when the sets lack packages that only sudo
+#                with a password can install, asks for the password now, so
+#                that a later run in the background installs without a prompt
 # Exits non-zero with the missing packages named when it can neither run apt-get
 # as root nor through sudo.
 set -euo pipefail
 
-authorise=
-if [ "${1:-}" = --authorise ]; then
-  authorise=yes
-  shift
-fi
+mode=install
+case ${1:-} in
+  --missing | --authorise) mode=${1#--}; shift ;;
+esac
 
 RUN_PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -44,25 +46,37 @@ TEST_BUILD_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
 )
 
-TEST_PACKAGES=(
-  sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
-  gnome-shell gsettings-desktop-schemas dbus-daemon libglib2.0-bin  # a private headless gnome-shell with its own buses; gdbus talks to it
-  kwin-wayland  # headless KWin
-  xauth x11-xserver-utils openbox
+TEST_X11_PACKAGES=(
+  x11-xserver-utils  # xset, the X server's screen saver in the launcher tests
+  openbox  # a window manager for the tests that run with one
   xsecurelock  # a real saver host for the host-mode test
+  dbus-daemon  # private session buses
   dbus-x11  # dbus-launch, so the tests can check that the shell never auto-starts a session bus
-  dpkg-dev lintian desktop-file-utils man-db libxml2-utils procps
+  xauth procps
 )
 
-[ $# -gt 0 ] || set -- run pictures test-build test
+TEST_WAYLAND_PACKAGES=(
+  sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
+  gnome-shell gsettings-desktop-schemas libglib2.0-bin  # a private headless gnome-shell with its own buses; gdbus talks to it
+  kwin-wayland  # headless KWin
+)
+
+TEST_PACKAGE_PACKAGES=(
+  dpkg-dev lintian desktop-file-utils man-db libxml2-utils
+)
+
+sets=(run pictures test-build test-x11 test-wayland test-package)
+[ $# -gt 0 ] || set -- "${sets[@]}"
 wanted=()
 for set_name in "$@"; do
   case $set_name in
     run) wanted+=("${RUN_PACKAGES[@]}") ;;
     pictures) wanted+=("${PICTURES_PACKAGES[@]}") ;;
     test-build) wanted+=("${TEST_BUILD_PACKAGES[@]}") ;;
-    test) wanted+=("${TEST_PACKAGES[@]}") ;;
-    *) echo "usage: $0 [--authorise] [run] [pictures] [test-build] [test]" >&2; exit 2 ;;
+    test-x11) wanted+=("${TEST_X11_PACKAGES[@]}") ;;
+    test-wayland) wanted+=("${TEST_WAYLAND_PACKAGES[@]}") ;;
+    test-package) wanted+=("${TEST_PACKAGE_PACKAGES[@]}") ;;
+    *) echo "usage: $0 [--missing | --authorise] [${sets[*]}]..." >&2; exit 2 ;;
   esac
 done
 
@@ -76,6 +90,10 @@ for p in "${wanted[@]}"; do
   [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 
+if [ "$mode" = missing ]; then
+  [ ${#missing[@]} -eq 0 ] || echo "${missing[*]}"
+  exit 0
+fi
 [ ${#missing[@]} -gt 0 ] || exit 0
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -90,7 +108,7 @@ else
   echo "Install them (apt-get install ...) and run this script again." >&2
   exit 1
 fi
-if [ -n "$authorise" ]; then
+if [ "$mode" = authorise ]; then
   [ "${SUDO[*]}" != sudo ] || sudo -v
   exit 0
 fi
