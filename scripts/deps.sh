@@ -118,5 +118,17 @@ export DEBIAN_FRONTEND=noninteractive
 # Another install (an earlier run's, or the system's own updates) may hold
 # dpkg's lock for a while: wait for it rather than fail.
 lock=(-o DPkg::Lock::Timeout=300)
-"${SUDO[@]}" apt-get "${lock[@]}" update -qq
-"${SUDO[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+install() { "${SUDO[@]}" apt-get "${lock[@]}" install -y -qq --no-install-recommends "${missing[@]}"; }
+# The package lists are used as they are when they serve: ./test.sh installs
+# its sets in two runs, and an update takes half a minute on a busy machine.
+# Lists that lack a package or name a version the mirror no longer has fail the
+# install before anything is unpacked; they are updated and the install retried.
+first=$(mktemp)
+trap 'rm -f "$first"' EXIT
+if install >"$first" 2>&1; then
+  cat "$first"
+else
+  echo "Updating the package lists first"
+  "${SUDO[@]}" apt-get "${lock[@]}" update -qq
+  install
+fi
