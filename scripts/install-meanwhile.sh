@@ -5,6 +5,9 @@
 #                                 needed; apt's output goes to LOG
 #   installing                    whether that install is still to wait for
 #   installed_meanwhile           waits for it; on failure shows LOG and fails
+# Other processes wait for the install with scripts/wait-for-install.sh LOG: the
+# install holds a lock on LOG.lock until it has written its exit status to
+# LOG.status.
 
 install_meanwhile() {
   install_log=$1
@@ -14,8 +17,20 @@ install_meanwhile() {
   ./scripts/deps.sh --authorise "$@"
   mkdir -p "$(dirname "$install_log")"
   install_log=$(cd "$(dirname "$install_log")" && pwd)/$(basename "$install_log")
-  ./scripts/deps.sh "$@" >"$install_log" 2>&1 &
+  rm -f "$install_log.status"
+  # Locked before the install starts, so that no waiter can come first; only the
+  # background shell keeps the lock, not apt or what it starts.
+  local lock
+  exec {lock}>"$install_log.lock"
+  flock "$lock"
+  (
+    rc=0
+    ./scripts/deps.sh "$@" >"$install_log" 2>&1 {lock}>&- || rc=$?
+    echo "$rc" >"$install_log.status"
+    exit "$rc"
+  ) &
   install_pid=$!
+  exec {lock}>&-
 }
 
 installing() { [ -n "${install_pid:-}" ]; }
