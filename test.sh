@@ -9,13 +9,10 @@ BUILD=${VELTRANE_BUILD_DIR:-build}
 ./scripts/deps.sh run pictures test-build test-x11
 # The headless compositors and the packaging tools are the bulk of the install
 # and neither the build nor the unit and X11 tests need them: they install
-# meanwhile, and the Wayland, GNOME and package tests wait for them.
-install_meanwhile "$BUILD/install-test.log" test-wayland test-package
-# Until that install is done it comes first: the Wayland tests wait for it, while
-# the build and the other tests have plenty to do with what processor time it leaves.
-prio=()
-if installing; then prio=(nice -n 10); fi
-"${prio[@]}" ./scripts/build.sh veltrane_tests
+# meanwhile, and the Wayland, GNOME and package tests wait for them. gnome-shell,
+# the largest, comes last, so that only its few tests wait for it.
+install_meanwhile "$BUILD/install-test.log" test-wayland,test-package test-gnome
+./scripts/build.sh veltrane_tests
 BUILD=$(cd "$BUILD" && pwd)
 # The benchmarks and asset tools build at the lowest priority while the tests
 # run, on the processor time the tests leave while they wait on their sessions.
@@ -31,12 +28,13 @@ unset DISPLAY WAYLAND_DISPLAY VELTRANE_BACKEND
 jobs=$(($(nproc) + 1))
 if installing; then
   # The Wayland, GNOME and package tests wait in ctest for the install
-  # (test_packages_installed, which takes a place of its own) while the others run.
+  # (test_packages_installed, gnome_packages_installed: each takes a place of
+  # its own while it waits) while the others run.
   export VELTRANE_INSTALL_LOG=$install_log
-  jobs=$((jobs + 1))
+  jobs=$((jobs + 2))
 fi
 failed=0
-"${prio[@]}" ctest --output-on-failure -j"$jobs" --timeout 300 || failed=1
+ctest --output-on-failure -j"$jobs" --timeout 300 || failed=1
 installed_meanwhile || failed=1
 
 rest=0
