@@ -9,9 +9,8 @@ BUILD=${VELTRANE_BUILD_DIR:-build}
 ./scripts/deps.sh run pictures test-build test-x11
 # The headless compositors and the packaging tools are the bulk of the install
 # and neither the build nor the unit and X11 tests need them: they install
-# meanwhile, and the Wayland, GNOME and package tests wait for them. gnome-shell,
-# the largest, comes last, so that only its few tests wait for it.
-install_meanwhile "$BUILD/install-test.log" test-wayland,test-package test-gnome
+# meanwhile, and the Wayland, GNOME and package tests wait for them.
+install_meanwhile "$BUILD/install-test.log" test-wayland test-package
 ./scripts/build.sh veltrane_tests
 BUILD=$(cd "$BUILD" && pwd)
 # The benchmarks and asset tools build at the lowest priority while the tests
@@ -25,17 +24,19 @@ cd "$BUILD"
 unset DISPLAY WAYLAND_DISPLAY VELTRANE_BACKEND
 # One test more than there are cores: a quarter of the tests' time is spent
 # waiting on their sessions (a compositor starting, an idle time-out passing).
-jobs=$(($(nproc) + 1))
-if installing; then
-  # The Wayland, GNOME and package tests wait in ctest for the install
-  # (test_packages_installed, gnome_packages_installed: each takes a place of
-  # its own while it waits) while the others run.
-  export VELTRANE_INSTALL_LOG=$install_log
-  jobs=$((jobs + 2))
-fi
+run_tests() { ctest --output-on-failure -j"$(($(nproc) + 1))" --timeout 300 "$@"; }
 failed=0
-ctest --output-on-failure -j"$jobs" --timeout 300 || failed=1
-installed_meanwhile || failed=1
+if installing; then
+  run_tests -LE 'wayland|install' || failed=1
+  if installed_meanwhile; then
+    echo "The Wayland, GNOME and package tests:"
+    run_tests -L 'wayland|install' || failed=1
+  else
+    failed=1
+  fi
+else
+  run_tests || failed=1
+fi
 
 rest=0
 wait "$rest_pid" || rest=$?

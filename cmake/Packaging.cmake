@@ -120,7 +120,7 @@ if(VELTRANE_TESTS)
   add_test(NAME install_deb_lintian
            COMMAND ${CMAKE_SOURCE_DIR}/tests/install/deb_lintian.sh ${CMAKE_BINARY_DIR} ${VELTRANE_DEB_VERSION})
   set_tests_properties(install_layout PROPERTIES LABELS "install;x11" TIMEOUT 300 COST 7
-                       RESOURCE_LOCK veltrane_install FIXTURES_REQUIRED test_packages)
+                       RESOURCE_LOCK veltrane_install)
   set_tests_properties(install_deb_lintian PROPERTIES LABELS install TIMEOUT 300 COST 15
-                       RESOURCE_LOCK veltrane_install FIXTURES_REQUIRED test_packages)
+                       RESOURCE_LOCK veltrane_install)
 endif()

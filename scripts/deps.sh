@@ -5,8 +5,7 @@
 #                 ./run.sh's pictures when there is no display
 #   test-build    what building the tests and benchmarks needs
 #   test-x11      what the unit and X11 tests run besides those
-#   test-wayland  the headless sway, weston and KWin the Wayland tests start
-#   test-gnome    the headless gnome-shell the GNOME tests start
+#   test-wayland  the headless compositors the Wayland and GNOME tests start
 #   test-package  the tools that build and check the Debian package
 # ./run.sh asks for "run" (and "pictures" without a display), ./test.sh for all
 # of them; no set named means all of them.
@@ -58,18 +57,15 @@ TEST_X11_PACKAGES=(
 
 TEST_WAYLAND_PACKAGES=(
   sway swaybg grim wtype weston xwayland jq  # private headless compositors for the Wayland tests and pictures; jq reads swaymsg
-  kwin-wayland  # headless KWin
-)
-
-TEST_GNOME_PACKAGES=(
   gnome-shell gsettings-desktop-schemas libglib2.0-bin  # a private headless gnome-shell with its own buses; gdbus talks to it
+  kwin-wayland  # headless KWin
 )
 
 TEST_PACKAGE_PACKAGES=(
   dpkg-dev lintian desktop-file-utils man-db libxml2-utils
 )
 
-sets=(run pictures test-build test-x11 test-wayland test-gnome test-package)
+sets=(run pictures test-build test-x11 test-wayland test-package)
 [ $# -gt 0 ] || set -- "${sets[@]}"
 wanted=()
 for set_name in "$@"; do
@@ -79,7 +75,6 @@ for set_name in "$@"; do
     test-build) wanted+=("${TEST_BUILD_PACKAGES[@]}") ;;
     test-x11) wanted+=("${TEST_X11_PACKAGES[@]}") ;;
     test-wayland) wanted+=("${TEST_WAYLAND_PACKAGES[@]}") ;;
-    test-gnome) wanted+=("${TEST_GNOME_PACKAGES[@]}") ;;
     test-package) wanted+=("${TEST_PACKAGE_PACKAGES[@]}") ;;
     *) echo "usage: $0 [--missing | --authorise] [${sets[*]}]..." >&2; exit 2 ;;
   esac
